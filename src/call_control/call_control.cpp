@@ -1,0 +1,62 @@
+#include "call_control/call_control.h"
+
+#include "error_reporting/dialog_texts.h"
+#include "error_reporting/help_path.h"
+#include "error_reporting/message_box.h"
+#include "main_window/caption_label.h"
+#include "main_window/form.h"
+#include "modem_port/carrier_indicator.h"
+#include "modem_port/clock.h"
+#include "modem_port/modem_port.h"
+#include "modem_port/reply.h"
+
+namespace kv {
+
+CallControl::CallControl(Form& form, ModemPort& port, Clock& clock, MessageBox& box,
+                         ProgramEnd& programEnd, const QString& appDir)
+    : form_(form), port_(port), clock_(clock), box_(box), appDir_(appDir),
+      site_{box, appDir, programEnd, [this] { showCarrierUnknown(*form_.txtModemStatus); },
+            [this] { hangUpCancel(); }} {}
+
+void CallControl::Pause(int ms) { clock_.pause(ms); }
+
+void CallControl::UpdateCarrierStatus() { kv::UpdateCarrierStatus(port_, *form_.txtModemStatus); }
+
+void CallControl::setStatus(const QString& caption) { form_.lblStatus->setCaption(caption); }
+
+void CallControl::showMissingNumberNotice() {
+    box_.show({texts::MissingNumber, box::Information, texts::Title,
+               helpPath(appDir_, QStringLiteral("\\Help\\KV.HLP")), 1});
+}
+
+void CallControl::hangUpCancel() {
+    form_.Timer1->setEnabled(false);
+    setStatus(QStringLiteral("Hang up attempt cancelled"));
+}
+
+void CallControl::tmrCheckModem_Timer() {
+    form_.tmrCheckModem->setEnabled(false);
+    try {
+        UpdateCarrierStatus();
+    } catch (const RunTimeError&) {
+        // The port failed under the poll. Nobody is waiting on this tick to report it, so the
+        // lamp says it no longer knows and the poll stays off until a sequence restarts it.
+        showCarrierUnknown(*form_.txtModemStatus);
+        return;
+    }
+    form_.tmrCheckModem->setEnabled(true);
+}
+
+void CallControl::readReply(ErrorTrap& g, QString& reply) {
+    QString text;
+    g.step([&] { text = port_.input(); });
+    g.step([&] { appendToReply(reply, text); });
+    g.step([&] { form_.txtReply->setCaption(reply); });
+}
+
+void CallControl::readWhileWaiting(ErrorTrap& g, QString& reply) {
+    while (g.test([&] { return port_.inBufferCount() != 0; }))
+        readReply(g, reply);
+}
+
+} // namespace kv

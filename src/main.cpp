@@ -1,0 +1,28 @@
+#include "error_reporting/qt_message_box.h"
+#include "main_window/frm_main.h"
+#include "main_window/qt_process_launcher.h"
+#include "modem_port/event_loop_clock.h"
+#include "modem_port/serial_modem_port.h"
+
+#include <QApplication>
+#include <QDir>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    // Only the window's own end (Quit, the close box, an error dialog's No) ends the program.
+    app.setQuitOnLastWindowClosed(false);
+
+    kv::SerialModemPort port;
+    kv::EventLoopClock clock;
+    kv::QtProcessLauncher launcher;
+    const QString appDir = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+    kv::HelpDesk* help = nullptr;
+    kv::QtMessageBox box(nullptr, [&](const QString& file, int context) {
+        if (help) help->showTopic(file, context);
+    });
+
+    kv::FrmMain frmMain({port, clock, box, launcher, appDir, [] { QCoreApplication::exit(0); }});
+    help = &frmMain.help();
+    frmMain.window().show();
+    return app.exec();
+}

@@ -1,0 +1,44 @@
+#include "main_window/frm_main.h"
+
+#include "main_window/caption_label.h"
+#include "modem_port/clock.h"
+
+#include <QPushButton>
+
+namespace kv {
+
+FrmMain::FrmMain(const Seams& seams)
+    : seams_(seams),
+      tmrCheckModem_(seams.clock.createTimer(1000, [this] { calls_.tmrCheckModem_Timer(); })),
+      Timer1_(seams.clock.createTimer(2000, [this] { calls_.Timer1_Timer(); })),
+      Timer2_(seams.clock.createTimer(2000, [this] { calls_.Timer2_Timer(); })),
+      form_{window_.txtPhoneNum,    window_.Combo1,        window_.lblStatus,
+            window_.txtReply,       window_.txtModemStatus, tmrCheckModem_.get(),
+            Timer1_.get(),          Timer2_.get()},
+      programEnd_([this] {
+          seams_.clock.stop();
+          window_.close();
+          if (seams_.quitApplication) seams_.quitApplication();
+      }),
+      help_(seams.launcher, seams.box, seams.appDir),
+      calls_(form_, seams.port, seams.clock, seams.box, programEnd_, seams.appDir) {
+    QObject::connect(window_.buttonConnect, &QPushButton::clicked,
+                     [this] { calls_.buttonConnect_Click(); });
+    QObject::connect(window_.buttonHangUp, &QPushButton::clicked,
+                     [this] { calls_.buttonHangUp_Click(); });
+    QObject::connect(window_.buttonHelp, &QPushButton::clicked, [this] { buttonHelp_Click(); });
+    QObject::connect(window_.buttonQuit, &QPushButton::clicked, [this] { buttonQuit_Click(); });
+    QObject::connect(&window_, &MainWindow::closeRequested, [this] { programEnd_.end(); });
+    form_load();
+}
+
+FrmMain::~FrmMain() = default;
+
+void FrmMain::form_load() { help_.registerApplicationHelp(); }
+
+void FrmMain::buttonHelp_Click() { help_.buttonHelp_Click(); }
+
+// Unloading the window ends the program; sequences paused beneath this click send nothing more.
+void FrmMain::buttonQuit_Click() { programEnd_.end(); }
+
+} // namespace kv

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+
+namespace kv {
+
+// The serial-port control through which all modem traffic passes. The public operations mirror
+// the control's properties and carry the rules every implementation shares: the error numbers,
+// and what each operation does on a closed port. Implementations supply the device underneath.
+//
+// On a closed port "bytes waiting" answers 0, so every reading loop ends there; reading, writing,
+// carrier detect and clearing the buffers raise 8018; closing and DTR succeed quietly.
+class ModemPort {
+public:
+    virtual ~ModemPort() = default;
+
+    void setCommPort(std::int16_t number); // 8002 for a number below 1, 8005 while open
+    std::int16_t commPort() const { return commPort_; }
+    void setSettings(const QString& settings) { settings_ = settings; }
+    QString settings() const { return settings_; }
+
+    void setPortOpen(bool open); // opening raises 8002 (no such port) or 8005 (already open)
+    bool portOpen() const { return open_; }
+    void setInputMode(int mode) { inputMode_ = mode; }
+
+    int inBufferCount();
+    void setInBufferCount(int count); // 0 discards what was received
+    void setOutBufferCount(int count); // 0 discards what is not yet sent
+    void setDTREnable(bool on);
+    bool dtrEnable() const { return dtrEnable_; }
+
+    void output(const QString& text); // one byte per character; outside Latin-1 becomes '?'
+    QString input();                  // everything waiting, or empty
+    bool cdHolding();
+
+    static QByteArray toWireBytes(const QString& text);
+
+protected:
+    virtual void openDevice(std::int16_t number, const QString& settings) = 0;
+    virtual void closeDevice() = 0;
+    virtual int bytesWaiting() = 0;
+    virtual QByteArray readWaiting() = 0;
+    virtual void write(const QByteArray& bytes) = 0;
+    virtual void discardInput() = 0;
+    virtual void discardOutput() = 0;
+    virtual void applyDtr(bool on) = 0;
+    virtual bool carrierDetect() = 0;
+
+    // For implementations whose device went away under them: from now on the port reads as
+    // closed and behaves as a closed port.
+    void deviceLost();
+
+private:
+    void requireOpen() const;
+
+    std::int16_t commPort_ = 1;
+    QString settings_ = QStringLiteral("9600,n,8,1");
+    bool open_ = false;
+    int inputMode_ = 0;
+    bool dtrEnable_ = true; // the line comes up with the port, as an open tty raises it anyway
+};
+
+} // namespace kv
