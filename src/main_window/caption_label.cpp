@@ -22,6 +22,7 @@ void CaptionLabel::setCaption(const QString& caption) {
     if (caption == caption_) return;
     caption_ = caption;
     update();
+    emit captionChanged(caption_);
 }
 
 void CaptionLabel::setBackColor(std::uint32_t colourValue) {

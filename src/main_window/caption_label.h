@@ -23,6 +23,9 @@ public:
     // The caption as a reader sees it: access-key markers removed, "&&" made one "&".
     QString shownText() const;
 
+signals:
+    void captionChanged(const QString& caption);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
