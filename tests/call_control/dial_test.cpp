@@ -1,0 +1,246 @@
+#include "dialer_rig.h"
+
+#include "main_window/caption_label.h"
+#include "main_window/colour_value.h"
+#include "modem_port/clock.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+
+using namespace kv;
+using namespace kv::test;
+using sim::Outcome;
+
+namespace {
+using Timeline = QList<QPair<qint64, QString>>;
+
+// Status texts from `from` on, in order.
+Timeline statusesFrom(const DialerRig& rig, qint64 from) {
+    Timeline t;
+    for (const auto& s : rig.statuses)
+        if (s.first >= from) t.append(s);
+    return t;
+}
+} // namespace
+
+class DialTest : public QObject {
+    Q_OBJECT
+private slots:
+    void connectingDialShowsEachStepOnTime();
+    void unansweredDialCountsDownTo0ThenHangsUp();
+    void onlyTextWith9600InOneTurnConnects_data();
+    void onlyTextWith9600InOneTurnConnects();
+    void numberIsUsedAsTypedWhenDialling_data();
+    void numberIsUsedAsTypedWhenDialling();
+    void emptyNumberBringsTheNoticeAlone();
+    void carrierAlreadyUpClosesThePortAndStops();
+    void releasingThePortKeepsTheLineUp();
+    void dialPressedDuringAPauseRunsAgainInsideIt();
+};
+
+void DialTest::connectingDialShowsEachStepOnTime() {
+    DialerRig rig;
+    rig.modem().setScript("5551234", {Outcome::Connect9600, 6000});
+    rig.enterNumber("5551234");
+    rig.clickDial();
+
+    Timeline expected{{0, "Configuring modem"}, {0, "AT&&F0"}, {1000, "AT&&C1"},
+                      {3000, "Dialing 5551234"}};
+    for (int n = 44; n >= 39; --n)
+        expected.append({4000 + 1000 * (44 - n), QString("Waiting to Connect: %1 seconds").arg(n)});
+    expected.append({9000, "Connected"});
+    expected.append({10000, "OK to start Ampliview"});
+    QCOMPARE(rig.statuses, expected);
+
+    const QList<QPair<qint64, QByteArray>> wire{
+        {0, "AT&F0\r"}, {1000, "AT&C1\r"}, {3000, "ATDT5551234\r"}};
+    QCOMPARE(rig.wire(), wire);
+    QCOMPARE(rig.window().lblStatus->shownText(), QString("OK to start Ampliview"));
+    QVERIFY(!rig.port.portOpen());
+    QVERIFY(!rig.form().tmrCheckModem->enabled());
+    QVERIFY(!rig.calls().WaitForConnect);
+    QVERIFY(rig.calls().ModemConnected);
+    QCOMPARE(rig.lamp(), QString("Detected"));
+    QCOMPARE(rig.lampColour(), colour::Green);
+}
+
+void DialTest::unansweredDialCountsDownTo0ThenHangsUp() {
+    DialerRig rig;
+    rig.modem().setScript("5550000", {Outcome::Silence, 0});
+    rig.enterNumber("5550000");
+    rig.clickDial();
+
+    // 451 turns of 100 ms after the dial at 3000: the wait ends at 48100.
+    QSet<QString> countdown;
+    for (const auto& s : rig.statuses)
+        if (s.second.startsWith("Waiting")) countdown.insert(s.second);
+    QCOMPARE(countdown.size(), 45);
+    QVERIFY(countdown.contains("Waiting to Connect: 0 seconds"));
+    QVERIFY(!countdown.contains("Waiting to Connect: 45 seconds"));
+    QCOMPARE(statusesFrom(rig, 48000),
+             Timeline({{48000, "Waiting to Connect: 0 seconds"},
+                       {48100, "Did not connect at 9600 bps"},
+                       {48100, "Hanging up"}}));
+    QVERIFY(rig.form().Timer1->enabled());
+    QVERIFY(rig.form().tmrCheckModem->enabled());
+
+    rig.clock.runFor(20'000);
+    const QList<QPair<qint64, QByteArray>> tail{{50100, "+++"}, {53100, "ATH\r"}};
+    QCOMPARE(rig.wire().mid(3), tail);
+    QCOMPARE(rig.status(), QString("Offline - Ready to dial"));
+    QCOMPARE(rig.statuses.last().first, 58100);
+    QVERIFY(!rig.port.portOpen());
+    QVERIFY(!rig.port.dtr());
+}
+
+void DialTest::onlyTextWith9600InOneTurnConnects_data() {
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QByteArrayList>("injected"); // modem output at 10 000 ms, 100 ms apart
+    QTest::addColumn<bool>("connects");
+
+    QTest::newRow("CONNECT 9600") << "5551234" << int(Outcome::Connect9600) << QByteArrayList{}
+                                  << true;
+    QTest::newRow("CONNECT 2400") << "5551234" << int(Outcome::Connect2400) << QByteArrayList{}
+                                  << false;
+    QTest::newRow("BUSY") << "5551234" << int(Outcome::Busy) << QByteArrayList{} << false;
+    QTest::newRow("NO CARRIER") << "5551234" << int(Outcome::NoCarrier) << QByteArrayList{}
+                                << false;
+    QTest::newRow("NO DIALTONE") << "5551234" << int(Outcome::NoDialtone) << QByteArrayList{}
+                                 << false;
+    QTest::newRow("echoed number holds 9600") << "19600" << int(Outcome::Silence)
+                                              << QByteArrayList{} << true;
+    QTest::newRow("9600 inside line noise") << "5551234" << int(Outcome::Silence)
+                                            << QByteArrayList{"\x01z9600\xff"} << true;
+    QTest::newRow("96 and 00 in two turns") << "5551234" << int(Outcome::Silence)
+                                            << QByteArrayList{"96", "00"} << false;
+    QTest::newRow("9600 split by CR LF") << "5551234" << int(Outcome::Silence)
+                                         << QByteArrayList{"96\r\n00"} << true;
+}
+
+void DialTest::onlyTextWith9600InOneTurnConnects() {
+    QFETCH(QString, number);
+    QFETCH(int, outcome);
+    QFETCH(QByteArrayList, injected);
+    QFETCH(bool, connects);
+
+    DialerRig rig;
+    rig.modem().setScript(number, {Outcome(outcome), 4000});
+    for (int i = 0; i < injected.size(); ++i) rig.modem().inject(injected[i], 10'000 + 100 * i);
+    rig.enterNumber(number);
+    rig.clickDial();
+
+    QCOMPARE(rig.calls().ModemConnected, connects);
+    const bool said = std::any_of(rig.statuses.begin(), rig.statuses.end(),
+                                  [](const auto& s) { return s.second == "Connected"; });
+    QCOMPARE(said, connects);
+    QCOMPARE(rig.status(), QString(connects ? "OK to start Ampliview" : "Hanging up"));
+    if (!connects) QCOMPARE(rig.statuses.last().first, 48100);
+}
+
+void DialTest::numberIsUsedAsTypedWhenDialling_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("changedTo"); // during the configuration pauses; null: unchanged
+    QTest::addColumn<QByteArray>("dialled");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("blanks") << "   " << QString() << QByteArray("ATDT   \r") << "Dialing    ";
+    QTest::newRow("punctuation kept") << "9,(555) 123-4567" << QString()
+                                      << QByteArray("ATDT9,(555) 123-4567\r")
+                                      << "Dialing 9,(555) 123-4567";
+    QTest::newRow("changed while configuring") << "111" << "222" << QByteArray("ATDT222\r")
+                                               << "Dialing 222";
+    QTest::newRow("emptied while configuring") << "111" << "" << QByteArray("ATDT\r")
+                                               << "Dialing ";
+}
+
+void DialTest::numberIsUsedAsTypedWhenDialling() {
+    QFETCH(QString, typed);
+    QFETCH(QString, changedTo);
+    QFETCH(QByteArray, dialled);
+    QFETCH(QString, shown);
+
+    DialerRig rig;
+    rig.enterNumber(typed);
+    if (!changedTo.isNull()) rig.clock.at(1500, [&] { rig.enterNumber(changedTo); });
+    rig.clock.at(3050, [&] { rig.clickHangUp(); }); // no need to wait out 45 s
+    rig.clickDial();
+
+    QCOMPARE(rig.wire().value(2), qMakePair(qint64(3000), dialled));
+    QVERIFY(rig.statuses.contains(qMakePair(qint64(3000), shown)));
+}
+
+void DialTest::emptyNumberBringsTheNoticeAlone() {
+    DialerRig rig;
+    rig.window().lblStatus->setCaption("Offline - Ready to dial");
+    rig.clickDial();
+
+    QCOMPARE(rig.box.shown.size(), 1);
+    const Dialog& notice = rig.box.shown.first();
+    QCOMPARE(notice.text, QString("No phone number entered.  Press OK button, then enter a phone "
+                                  "number and then press DIAL button"));
+    QCOMPARE(notice.style, 64);
+    QCOMPARE(notice.title, QString("Talvo Dialer"));
+    QCOMPARE(notice.helpFile, QString("/opt/talvo dialer/Help/KV.HLP"));
+    QCOMPARE(notice.helpContext, 1);
+    QCOMPARE(rig.port.opens(), 0);
+    QCOMPARE(rig.status(), QString("Offline - Ready to dial"));
+    QCOMPARE(rig.lamp(), QString("<Unknown>"));
+    QVERIFY(!rig.form().tmrCheckModem->enabled());
+}
+
+void DialTest::carrierAlreadyUpClosesThePortAndStops() {
+    DialerRig rig;
+    rig.modem().setScript("5551234", {Outcome::Connect9600, 2000});
+    rig.enterNumber("5551234");
+    rig.clickDial(); // connects; the port is released with the line up
+    const qsizetype said = rig.statuses.size();
+    const qsizetype sent = rig.wire().size();
+
+    rig.clickDial();
+    QCOMPARE(rig.statuses.size(), said); // the status line keeps its text
+    QCOMPARE(rig.wire().size(), sent);   // nothing sent
+    QVERIFY(!rig.port.portOpen());
+    QCOMPARE(rig.lamp(), QString("Detected"));
+    QVERIFY(!rig.form().tmrCheckModem->enabled());
+    QVERIFY(rig.box.shown.isEmpty());
+}
+
+// The port is released for the field program; the call must survive that.
+void DialTest::releasingThePortKeepsTheLineUp() {
+    DialerRig rig;
+    rig.modem().setScript("5551234", {Outcome::Connect9600, 2000});
+    rig.enterNumber("5551234");
+    rig.clickDial();
+    QVERIFY(!rig.port.portOpen());
+    rig.clock.runFor(60'000);
+    QVERIFY(rig.modem().carrier(rig.clock.now()));
+    QVERIFY(rig.port.dtr());
+}
+
+void DialTest::dialPressedDuringAPauseRunsAgainInsideIt() {
+    DialerRig rig;
+    rig.modem().setScript("5551234", {Outcome::Connect9600, 2000});
+    rig.enterNumber("5551234");
+    rig.dialAt(500);
+    rig.clickDial();
+
+    // The second run configures, dials and connects inside the first one's pause, on the port
+    // the first opened, and releases it. The first then goes on with the port closed under it:
+    // its commands are passed over, its wait runs out and the staged hang-up follows.
+    rig.clock.runFor(10'000);
+    const QList<QPair<qint64, QByteArray>> wire{
+        {0, "AT&F0\r"},         {500, "AT&F0\r"}, {1500, "AT&C1\r"}, {3500, "ATDT5551234\r"},
+        {55600, "+++"}, {58600, "ATH\r"}};
+    QCOMPARE(rig.wire(), wire);
+    QCOMPARE(rig.port.opens(), 2);
+    QVERIFY(rig.statuses.contains(qMakePair(qint64(6500), QString("OK to start Ampliview"))));
+    QVERIFY(rig.statuses.contains(qMakePair(qint64(53600), QString("Did not connect at 9600 bps"))));
+    QCOMPARE(rig.status(), QString("Offline - Ready to dial"));
+    QVERIFY(rig.box.shown.isEmpty());
+    QVERIFY(!rig.modem().carrier(rig.clock.now()));
+}
+
+QTEST_MAIN(DialTest)
+#include "dial_test.moc"

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "fake_launcher.h"
+#include "fake_message_box.h"
+#include "virtual_clock.h"
+
+#include "main_window/frm_main.h"
+#include "sim_modem_port.h"
+
+#include <QList>
+#include <QPair>
+
+namespace kv::test {
+
+// The whole program on test doubles: the window and its handlers, a simulated modem on the
+// serial port, a virtual clock, scripted message boxes and a recording process launcher.
+class DialerRig {
+public:
+    DialerRig();
+
+    VirtualClock clock;
+    sim::SimModemPort port;
+    FakeMessageBox box;
+    FakeLauncher launcher;
+    int quits = 0;
+    FrmMain frm;
+
+    MainWindow& window() { return frm.window(); }
+    Form& form() { return frm.form(); }
+    CallControl& calls() { return frm.calls(); }
+    sim::HayesModem& modem() { return port.modem(); }
+
+    void enterNumber(const QString& number);
+    void selectPort(const QString& comboText);
+    void clickDial();
+    void clickHangUp();
+    // A click at a virtual instant, delivered like any window event.
+    void dialAt(qint64 when);
+    void hangUpAt(qint64 when);
+
+    QString status() const;
+    QString reply() const;
+    QString lamp() const;
+    std::uint32_t lampColour() const;
+
+    // Every status-line text as it was set, with its virtual time.
+    QList<QPair<qint64, QString>> statuses;
+    // What reached the modem, one entry per write, with its virtual time.
+    QList<QPair<qint64, QByteArray>> wire();
+    QByteArray wireBytes();
+};
+
+} // namespace kv::test
