@@ -2,25 +2,43 @@
 
 #include "main_window/colour_value.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QPainter>
-#include <QStyle>
 
 namespace kv {
 
 namespace {
+
 constexpr std::uint32_t ButtonFace = 0x8000000F;
+constexpr std::uint32_t ButtonText = 0x80000012;
+
+// Without this a screen reader takes the label for an empty pane.
+QAccessibleInterface* staticTextFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String("kv::CaptionLabel") && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::StaticText);
+    return nullptr;
 }
+
+} // namespace
 
 CaptionLabel::CaptionLabel(const QString& caption, QWidget* parent)
     : QFrame(parent), caption_(caption), backColor_(ButtonFace) {
+    static const bool factoryInstalled = (QAccessible::installFactory(staticTextFactory), true);
+    Q_UNUSED(factoryInstalled);
     setFocusPolicy(Qt::NoFocus);
     setAutoFillBackground(true);
+    QPalette p = palette();
+    p.setColor(QPalette::WindowText, toQColor(ButtonText));
+    setPalette(p);
     setBackColor(ButtonFace);
+    updateAccessibleName();
 }
 
 void CaptionLabel::setCaption(const QString& caption) {
     if (caption == caption_) return;
     caption_ = caption;
+    updateAccessibleName();
     update();
     emit captionChanged(caption_);
 }
@@ -33,7 +51,7 @@ void CaptionLabel::setBackColor(std::uint32_t colourValue) {
 }
 
 void CaptionLabel::setAlignment(Qt::Alignment alignment) {
-    alignment_ = alignment;
+    alignment_ = alignment & Qt::AlignHorizontal_Mask;
     update();
 }
 
@@ -47,13 +65,22 @@ QString CaptionLabel::shownText() const {
     return shown;
 }
 
+void CaptionLabel::setSpokenPrefix(const QString& prefix) {
+    spokenPrefix_ = prefix;
+    updateAccessibleName();
+}
+
+void CaptionLabel::updateAccessibleName() { setAccessibleName(spokenPrefix_ + shownText()); }
+
 void CaptionLabel::paintEvent(QPaintEvent* event) {
     QFrame::paintEvent(event);
     QPainter painter(this);
-    const QRect area = contentsRect().adjusted(1, 1, -1, -1);
-    style()->drawItemText(&painter, area,
-                          int(alignment_) | Qt::TextShowMnemonic | Qt::TextWordWrap, palette(),
-                          isEnabled(), caption_, QPalette::WindowText);
+    painter.setPen(palette().color(QPalette::WindowText));
+    // Drawn directly rather than through the style: styles that hide access-key underlines
+    // until Alt is held would hide them here, and these underlines are part of the text.
+    painter.drawText(contentsRect().adjusted(1, 1, -1, -1),
+                     int(alignment_ | Qt::AlignTop) | Qt::TextShowMnemonic | Qt::TextWordWrap,
+                     caption_);
 }
 
 } // namespace kv

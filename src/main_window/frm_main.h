@@ -35,6 +35,7 @@ public:
     ~FrmMain();
 
     MainWindow& window() { return window_; }
+    const MainWindow& window() const { return window_; }
     Form& form() { return form_; }
     CallControl& calls() { return calls_; }
     HelpDesk& help() { return help_; }
