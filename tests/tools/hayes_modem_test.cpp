@@ -1,0 +1,355 @@
+#include "hayes_modem.h"
+
+#include <QTest>
+
+using kv::sim::HayesModem;
+using kv::sim::Outcome;
+using kv::sim::Script;
+
+Q_DECLARE_METATYPE(kv::sim::Script)
+
+namespace {
+
+const QByteArray Ok = "\r\nOK\r\n";
+const QByteArray NoCarrier = "\r\nNO CARRIER\r\n";
+const QByteArray Connect9600 = "\r\nCONNECT 9600\r\n";
+
+// A modem with a call up since t = 1000: dialled at 0, connected after one second.
+void callUp(HayesModem& modem) {
+    modem.setScript("5551234", {Outcome::Connect9600, 1000});
+    modem.receive("ATDT5551234\r", 0);
+    QCOMPARE(modem.takeOutput(1000), QByteArray("ATDT5551234\r") + Connect9600);
+    QVERIFY(modem.carrier(1000));
+}
+
+// True when the modem takes commands at `at`: it echoes and answers a bare AT.
+bool inCommandMode(HayesModem& modem, qint64 at) {
+    modem.takeOutput(at);
+    modem.receive("AT\r", at);
+    return modem.takeOutput(at).endsWith(Ok);
+}
+
+} // namespace
+
+class HayesModemTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void commandLines_data() {
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QByteArray>("said");
+        QTest::newRow("AT") << QByteArray("AT\r") << QByteArray("AT\r") + Ok;
+        QTest::newRow("lower case") << QByteArray("at&f0\r") << QByteArray("at&f0\r") + Ok;
+        QTest::newRow("factory profile") << QByteArray("AT&F0\r") << QByteArray("AT&F0\r") + Ok;
+        QTest::newRow("dcd options")
+            << QByteArray("AT&C1\rAT&C0\r") << QByteArray("AT&C1\r") + Ok + "AT&C0\r" + Ok;
+        QTest::newRow("dtr options")
+            << QByteArray("AT&D0\rAT&D2\r") << QByteArray("AT&D0\r") + Ok + "AT&D2\r" + Ok;
+        QTest::newRow("hang up on hook") << QByteArray("ATH\r") << QByteArray("ATH\r") + Ok;
+        QTest::newRow("echo off takes effect after its line")
+            << QByteArray("ATE0\rAT\r") << QByteArray("ATE0\r") + Ok + Ok;
+        QTest::newRow("echo back on")
+            << QByteArray("ATE0\rATE1\rAT\r") << QByteArray("ATE0\r") + Ok + Ok + "AT\r" + Ok;
+        QTest::newRow("reset restores echo")
+            << QByteArray("ATE0\rATZ\rAT\r") << QByteArray("ATE0\r") + Ok + Ok + "AT\r" + Ok;
+        QTest::newRow("factory restores echo")
+            << QByteArray("ATE0\rAT&F0\rAT\r") << QByteArray("ATE0\r") + Ok + Ok + "AT\r" + Ok;
+        QTest::newRow("several on a line")
+            << QByteArray("ATE1&C1&D2\r") << QByteArray("ATE1&C1&D2\r") + Ok;
+        QTest::newRow("unknown command")
+            << QByteArray("ATX9\r") << QByteArray("ATX9\r\r\nERROR\r\n");
+        QTest::newRow("unknown value")
+            << QByteArray("AT&C2\r") << QByteArray("AT&C2\r\r\nERROR\r\n");
+        QTest::newRow("noise before AT") << QByteArray("++ATH\r") << QByteArray("++ATH\r") + Ok;
+        QTest::newRow("no AT, no answer") << QByteArray("HELLO\r") << QByteArray("HELLO\r");
+        QTest::newRow("backspace") << QByteArray("ATX\b\r") << QByteArray("ATX\b\r") + Ok;
+        QTest::newRow("no CR, no answer yet") << QByteArray("AT&F0") << QByteArray("AT&F0");
+        QTest::newRow("return online without a call")
+            << QByteArray("ATO\r") << QByteArray("ATO\r\r\nERROR\r\n");
+    }
+    void commandLines() {
+        QFETCH(QByteArray, sent);
+        QFETCH(QByteArray, said);
+        HayesModem modem;
+        modem.receive(sent, 100);
+        QCOMPARE(modem.waiting(100), said.size());
+        QCOMPARE(modem.takeOutput(100), said);
+        QCOMPARE(modem.takeOutput(100), QByteArray());
+    }
+
+    void outputComesOnlyWhenSaid() {
+        HayesModem modem;
+        modem.receive("AT\r", 500);
+        QCOMPARE(modem.takeOutput(499), QByteArray());
+        QCOMPARE(modem.takeOutput(500), QByteArray("AT\r") + Ok);
+    }
+
+    void scriptedDial_data() {
+        QTest::addColumn<Script>("script");
+        QTest::addColumn<QByteArray>("result");
+        QTest::addColumn<bool>("online");
+        QTest::newRow("connect 9600") << Script{Outcome::Connect9600, 4000} << Connect9600 << true;
+        QTest::newRow("connect 2400")
+            << Script{Outcome::Connect2400, 4000} << QByteArray("\r\nCONNECT 2400\r\n") << true;
+        QTest::newRow("busy") << Script{Outcome::Busy, 4000} << QByteArray("\r\nBUSY\r\n") << false;
+        QTest::newRow("no carrier") << Script{Outcome::NoCarrier, 4000} << NoCarrier << false;
+        QTest::newRow("no dialtone")
+            << Script{Outcome::NoDialtone, 4000} << QByteArray("\r\nNO DIALTONE\r\n") << false;
+        QTest::newRow("silence") << Script{Outcome::Silence, 4000} << QByteArray() << false;
+    }
+    void scriptedDial() {
+        QFETCH(Script, script);
+        QFETCH(QByteArray, result);
+        QFETCH(bool, online);
+        HayesModem modem;
+        modem.setScript("555 0199", script);
+        modem.receive("ATDT555 0199\r", 1000);
+        QCOMPARE(modem.takeOutput(1000), QByteArray("ATDT555 0199\r"));
+        QCOMPARE(modem.nextChangeAt(1000), result.isEmpty() ? -1 : 5000);
+        QCOMPARE(modem.takeOutput(4999), QByteArray());
+        QCOMPARE(modem.takeOutput(5000), result);
+        QCOMPARE(modem.carrier(5000), online);
+        QCOMPARE(modem.dcd(5000), online);
+        if (!result.isEmpty()) {
+            // Online, bytes go to the remote end: no echo, no answer.
+            QCOMPARE(inCommandMode(modem, 6000), !online);
+        }
+    }
+
+    void defaultOutcomes_data() {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QByteArray>("result");
+        QTest::newRow("ends in 0: silence") << "5550100" << QByteArray();
+        QTest::newRow("ends in 1") << "5550101" << Connect9600;
+        QTest::newRow("ends in 2") << "5550102" << QByteArray("\r\nCONNECT 2400\r\n");
+        QTest::newRow("ends in 3") << "5550103" << QByteArray("\r\nBUSY\r\n");
+        QTest::newRow("ends in 4") << "5550104" << NoCarrier;
+        QTest::newRow("ends in 5") << "5550105" << QByteArray("\r\nNO DIALTONE\r\n");
+        QTest::newRow("ends in 6") << "5550106" << Connect9600;
+        QTest::newRow("ends in 9") << "5550109" << Connect9600;
+        QTest::newRow("the last digit counts") << "555-0103 " << QByteArray("\r\nBUSY\r\n");
+        QTest::newRow("no digit") << "  " << NoCarrier;
+        QTest::newRow("empty") << "" << NoCarrier;
+    }
+    void defaultOutcomes() {
+        QFETCH(QString, number);
+        QFETCH(QByteArray, result);
+        HayesModem modem;
+        const QByteArray command = "ATDT" + number.toLatin1() + "\r";
+        modem.receive(command, 0);
+        // Every outcome comes well inside the dialer's 45-second wait.
+        QCOMPARE(modem.takeOutput(40000), command + result);
+    }
+
+    void overrideIsPerNumber() {
+        HayesModem modem;
+        modem.setScript("5550101", {Outcome::Busy, 100});
+        modem.receive("ATDT5550101\r", 0);
+        QCOMPARE(modem.takeOutput(100), QByteArray("ATDT5550101\r\r\nBUSY\r\n"));
+        modem.receive("ATDT5550111\r", 1000);
+        QCOMPARE(modem.takeOutput(40000), QByteArray("ATDT5550111\r") + Connect9600);
+    }
+
+    void anyByteAbortsTheDial() {
+        HayesModem modem;
+        modem.setScript("1", {Outcome::Connect9600, 5000});
+        modem.receive("ATDT1\r", 0);
+        modem.receive("+", 2000);
+        QCOMPARE(modem.takeOutput(2000), QByteArray("ATDT1\r") + NoCarrier);
+        QCOMPARE(modem.takeOutput(10000), QByteArray());
+        QVERIFY(!modem.carrier(10000));
+        QVERIFY(inCommandMode(modem, 10000));
+    }
+
+    // Data "x" at 2000, then "+" three times `gap` apart, starting `before` after the data;
+    // `after` > 0 sends "y" that long after the last "+".
+    void escape_data() {
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("gap");
+        QTest::addColumn<int>("after");
+        QTest::addColumn<QByteArray>("said");
+        QTest::newRow("guard times kept") << 1000 << 0 << 0 << Ok;
+        QTest::newRow("pluses a little apart") << 1000 << 300 << 0 << Ok;
+        QTest::newRow("too soon after data") << 999 << 0 << 0 << QByteArray();
+        QTest::newRow("a byte inside the trailing guard") << 1000 << 0 << 999 << QByteArray();
+        QTest::newRow("a byte once the guard has passed")
+            << 1000 << 0 << 1000 << QByteArray(Ok + "y");
+        QTest::newRow("pluses a guard time apart") << 1000 << 1000 << 0 << QByteArray();
+    }
+    void escape() {
+        QFETCH(int, before);
+        QFETCH(int, gap);
+        QFETCH(int, after);
+        QFETCH(QByteArray, said);
+        HayesModem modem;
+        callUp(modem);
+        modem.receive("x", 2000);
+        const qint64 first = 2000 + before;
+        const qint64 last = first + 2 * gap;
+        if (gap == 0)
+            modem.receive("+++", first);
+        else
+            for (int k = 0; k < 3; ++k)
+                modem.receive("+", first + k * gap);
+        if (after > 0) modem.receive("y", last + after);
+        QCOMPARE(modem.takeOutput(last + 999), QByteArray());
+        QCOMPARE(modem.takeOutput(last + 2000), said);
+        QVERIFY(modem.carrier(last + 2000));
+        QCOMPARE(inCommandMode(modem, last + 3000), !said.isEmpty());
+    }
+
+    void fourPlusesAreData() {
+        HayesModem modem;
+        callUp(modem);
+        modem.receive("++++", 3000);
+        QCOMPARE(modem.takeOutput(6000), QByteArray());
+        QVERIFY(!inCommandMode(modem, 6000));
+    }
+
+    void escapeKeepsTheCallUntilATH() {
+        HayesModem modem;
+        callUp(modem);
+        modem.receive("+++", 3000);
+        QCOMPARE(modem.nextChangeAt(3000), 4000);
+        QCOMPARE(modem.takeOutput(4000), Ok);
+        modem.receive("ATO\r", 5000);
+        QCOMPARE(modem.takeOutput(5000), QByteArray("ATO\r") + Connect9600);
+        modem.receive("+++", 7000);
+        modem.receive("ATH\r", 8000);
+        QCOMPARE(modem.takeOutput(8000), Ok + "ATH\r" + Ok);
+        QVERIFY(!modem.carrier(8000));
+        QVERIFY(!modem.dcd(8000));
+    }
+
+    void carrierDetect_data() {
+        QTest::addColumn<QByteArray>("profile");
+        QTest::addColumn<bool>("call");
+        QTest::addColumn<bool>("dcd");
+        QTest::newRow("default, idle") << QByteArray() << false << false;
+        QTest::newRow("default, in a call") << QByteArray() << true << true;
+        QTest::newRow("&C1, idle") << QByteArray("AT&C1\r") << false << false;
+        QTest::newRow("&C1, in a call") << QByteArray("AT&C1\r") << true << true;
+        QTest::newRow("&C0, idle") << QByteArray("AT&C0\r") << false << true;
+        QTest::newRow("&C0, in a call") << QByteArray("AT&C0\r") << true << true;
+        QTest::newRow("&C0 undone by &F0") << QByteArray("AT&C0\rAT&F0\r") << false << false;
+        QTest::newRow("&C0 undone by Z") << QByteArray("AT&C0\rATZ\r") << false << false;
+    }
+    void carrierDetect() {
+        QFETCH(QByteArray, profile);
+        QFETCH(bool, call);
+        QFETCH(bool, dcd);
+        HayesModem modem;
+        modem.receive(profile, 0);
+        modem.takeOutput(0);
+        if (call) callUp(modem);
+        QCOMPARE(modem.dcd(2000), dcd);
+    }
+
+    void dtrDrop_data() {
+        QTest::addColumn<QByteArray>("profile");
+        QTest::addColumn<bool>("escaped");
+        QTest::addColumn<bool>("lower");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("default profile hangs up") << QByteArray() << false << true << false;
+        QTest::newRow("&D2 hangs up") << QByteArray("AT&D2\r") << false << true << false;
+        QTest::newRow("&D2 hangs up in command mode")
+            << QByteArray("AT&D2\r") << true << true << false;
+        QTest::newRow("&D0 ignores it") << QByteArray("AT&D0\r") << false << true << true;
+        QTest::newRow("&D0 undone by &F0")
+            << QByteArray("AT&D0\rAT&F0\r") << false << true << false;
+        QTest::newRow("DTR raised again keeps the call")
+            << QByteArray("AT&D2\r") << false << false << true;
+    }
+    void dtrDrop() {
+        QFETCH(QByteArray, profile);
+        QFETCH(bool, escaped);
+        QFETCH(bool, lower);
+        QFETCH(bool, kept);
+        HayesModem modem;
+        modem.setDtr(true, 0);
+        modem.receive(profile, 0);
+        modem.takeOutput(0);
+        callUp(modem);
+        if (escaped) {
+            modem.receive("+++", 3000);
+            QCOMPARE(modem.takeOutput(4000), Ok);
+        }
+        modem.setDtr(!lower, 5000);
+        QCOMPARE(modem.carrier(5000), kept);
+        QCOMPARE(modem.dcd(5000), kept);
+        QCOMPARE(modem.takeOutput(5000), kept ? QByteArray() : NoCarrier);
+    }
+
+    void dtrDropAbortsADial() {
+        HayesModem modem;
+        modem.setDtr(true, 0);
+        modem.setScript("1", {Outcome::Connect9600, 5000});
+        modem.receive("ATDT1\r", 0);
+        modem.setDtr(false, 1000);
+        QCOMPARE(modem.takeOutput(10000), QByteArray("ATDT1\r") + NoCarrier);
+        QVERIFY(!modem.carrier(10000));
+    }
+
+    void remoteHangUp() {
+        HayesModem modem;
+        callUp(modem);
+        modem.dropLine(3000);
+        QCOMPARE(modem.nextChangeAt(2000), 3000);
+        QVERIFY(modem.dcd(2999));
+        QCOMPARE(modem.takeOutput(3000), NoCarrier);
+        QVERIFY(!modem.carrier(3000));
+        QVERIFY(!modem.dcd(3000));
+        QVERIFY(inCommandMode(modem, 3000));
+    }
+
+    void remoteHangUpWithoutACallSaysNothing() {
+        HayesModem modem;
+        modem.dropLine(1000);
+        QCOMPARE(modem.takeOutput(2000), QByteArray());
+    }
+
+    void inject_data() {
+        QTest::addColumn<bool>("call");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("garbage") << false << QByteArray("\x00\xff\x80~", 4);
+        QTest::newRow("ring") << false << QByteArray("\r\nRING\r\n");
+        QTest::newRow("flood") << false << QByteArray(100000, 'U');
+        QTest::newRow("garbage in a call") << true << QByteArray("\x13\x11 noise");
+        QTest::newRow("a false NO CARRIER") << true << NoCarrier;
+    }
+    void inject() {
+        QFETCH(bool, call);
+        QFETCH(QByteArray, bytes);
+        HayesModem modem;
+        if (call) callUp(modem);
+        modem.inject(bytes, 3000);
+        QCOMPARE(modem.nextChangeAt(2000), 3000);
+        QCOMPARE(modem.waiting(2999), 0);
+        QCOMPARE(modem.waiting(3000), bytes.size());
+        QCOMPARE(modem.takeOutput(3000), bytes);
+        // Words alone change nothing: the call stays as it was.
+        QCOMPARE(modem.carrier(3000), call);
+    }
+
+    void injectedAndAnsweredTextKeepTimeOrder() {
+        HayesModem modem;
+        modem.inject("late", 2000);
+        modem.inject("early", 500);
+        modem.receive("AT\r", 1000);
+        QCOMPARE(modem.takeOutput(3000), QByteArray("early") + "AT\r" + Ok + "late");
+    }
+
+    void receivedKeepsEveryByteWithItsTime() {
+        HayesModem modem;
+        callUp(modem);
+        modem.receive("+++", 3000);
+        QCOMPARE(modem.received().size(), 2u);
+        QCOMPARE(modem.received()[0].at, 0);
+        QCOMPARE(modem.received()[0].bytes, QByteArray("ATDT5551234\r"));
+        QCOMPARE(modem.received()[1].at, 3000);
+        QCOMPARE(modem.received()[1].bytes, QByteArray("+++"));
+    }
+};
+
+QTEST_GUILESS_MAIN(HayesModemTest)
+#include "hayes_modem_test.moc"
