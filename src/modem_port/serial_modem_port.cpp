@@ -1,35 +1,164 @@
 #include "modem_port/serial_modem_port.h"
 
 #include "error_reporting/run_time_error.h"
+#include "modem_port/device_map.h"
+#include "modem_port/line_settings.h"
+
+#include <QFileInfo>
+
+#include <poll.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace kv {
 
-SerialModemPort::SerialModemPort() = default;
+namespace {
 
-void SerialModemPort::openDevice(std::int16_t number, const QString&) {
-    serial_.setPortName(QStringLiteral("/dev/ttyS%1").arg(number - 1));
-    serial_.setBaudRate(9600);
-    if (!serial_.open(QIODevice::ReadWrite))
-        raise(serial_.error() == QSerialPort::DeviceNotFoundError ? err::InvalidPort
-                                                                  : err::PortInUse);
+// What the control raises for a settings string it cannot read.
+constexpr std::int32_t InvalidPropertyValue = 380;
+
+// The most a byte count can report; reading further ahead would only hold up the caller.
+constexpr qint64 MaxBytesFetched = 32767;
+
+// How long output waits for the driver to take its bytes before leaving the rest to the event
+// loop. The line has no flow control, so the driver drains at line speed and takes a command's
+// few bytes at once; this only bounds a freeze of the window on a stuck device.
+constexpr int WriteWaitMs = 100;
+
+bool isCharacterDevice(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISCHR(info.st_mode);
 }
 
-void SerialModemPort::closeDevice() { serial_.close(); }
+std::int32_t openErrorNumber(QSerialPort::SerialPortError error) {
+    switch (error) {
+    case QSerialPort::PermissionError: // QSerialPort's lock file held, a busy exclusive tty, EACCES
+    case QSerialPort::OpenError:       // already open
+        return err::PortInUse;
+    default: // no such device, not a terminal (UnsupportedOperationError), anything else
+        return err::InvalidPort;
+    }
+}
 
-int SerialModemPort::bytesWaiting() { return int(serial_.bytesAvailable()); }
+// A hung-up tty (USB adapter pulled) or a pseudo-terminal whose master closed reports POLLHUP
+// for good; some kernels report it without POLLIN, so reading alone would not notice.
+bool hungUp(int fd) {
+    pollfd device{fd, POLLIN, 0};
+    return ::poll(&device, 1, 0) == 1 && (device.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
 
-QByteArray SerialModemPort::readWaiting() { return serial_.readAll(); }
+} // namespace
 
-void SerialModemPort::write(const QByteArray& bytes) { serial_.write(bytes); }
+SerialModemPort::SerialModemPort() {
+    QObject::connect(&serial_, &QSerialPort::errorOccurred,
+                     [this](QSerialPort::SerialPortError error) { onError(error); });
+}
 
-void SerialModemPort::discardInput() { serial_.clear(QSerialPort::Input); }
+void SerialModemPort::openDevice(std::int16_t number, const QString& settings) {
+    const std::optional<LineSettings> line = parseLineSettings(settings);
+    if (!line) raise(InvalidPropertyValue);
+    // The real device behind any link, so that QSerialPort's lock file is the same whichever
+    // name the user gave.
+    const QString device = QFileInfo(devicePathForPort(number)).canonicalFilePath();
+    if (device.isEmpty() || !isCharacterDevice(device)) raise(err::InvalidPort);
 
-void SerialModemPort::discardOutput() { serial_.clear(QSerialPort::Output); }
+    serial_.setPortName(device);
+    serial_.setBaudRate(line->baudRate);
+    serial_.setParity(line->parity);
+    serial_.setDataBits(line->dataBits);
+    serial_.setStopBits(line->stopBits);
+    serial_.setFlowControl(QSerialPort::NoFlowControl);
+    if (!serial_.open(QIODevice::ReadWrite)) raise(openErrorNumber(serial_.error()));
+}
 
-void SerialModemPort::applyDtr(bool on) { serial_.setDataTerminalReady(on); }
+SerialModemPort::~SerialModemPort() {
+    closeDevice();
+}
+
+// Releasing the port must not hang up the call: the dialer closes the port once the line is up
+// and the companion program opens it next. Linux lowers DTR at the last close of a tty while
+// HUPCL is set (the usual default), and QSerialPort puts back the settings it found at open,
+// HUPCL with them, just before it closes; a modem set to hang up on DTR loss (&D2) would drop
+// the line. So a second descriptor holds the device open through QSerialPort's close, HUPCL is
+// cleared through it, and closing it is the last close. Hanging up lowers DTR itself first.
+void SerialModemPort::closeDevice() {
+    if (!serial_.isOpen()) return;
+    const int holder = ::dup(int(serial_.handle()));
+    serial_.close();
+    if (holder < 0) return;
+    termios settings{};
+    if (::tcgetattr(holder, &settings) == 0) {
+        settings.c_cflag &= ~tcflag_t(HUPCL);
+        ::tcsetattr(holder, TCSANOW, &settings);
+    }
+    ::close(holder);
+}
+
+int SerialModemPort::bytesWaiting() {
+    fetchArrived();
+    return deviceGone() ? 0 : int(serial_.bytesAvailable());
+}
+
+QByteArray SerialModemPort::readWaiting() {
+    fetchArrived();
+    if (deviceGone()) raise(err::PortNotOpen);
+    return serial_.readAll();
+}
+
+void SerialModemPort::write(const QByteArray& bytes) {
+    if (deviceGone()) raise(err::PortNotOpen);
+    serial_.write(bytes);
+    // Hand the bytes to the driver now: the caller usually pauses next and expects them on the
+    // line meanwhile.
+    while (serial_.isOpen() && serial_.bytesToWrite() > 0 &&
+           serial_.waitForBytesWritten(WriteWaitMs)) {
+    }
+}
+
+void SerialModemPort::discardInput() {
+    if (deviceGone()) raise(err::PortNotOpen);
+    serial_.clear(QSerialPort::Input);
+}
+
+void SerialModemPort::discardOutput() {
+    if (deviceGone()) raise(err::PortNotOpen);
+    serial_.clear(QSerialPort::Output);
+}
+
+// A pseudo-terminal has no modem lines: QSerialPort reports UnsupportedOperationError there,
+// which onError passes over, so DTR is a quiet no-op and carrier reads absent.
+void SerialModemPort::applyDtr(bool on) {
+    if (!deviceGone()) serial_.setDataTerminalReady(on);
+}
 
 bool SerialModemPort::carrierDetect() {
-    return serial_.pinoutSignals() & QSerialPort::DataCarrierDetectSignal;
+    if (deviceGone()) raise(err::PortNotOpen);
+    return serial_.pinoutSignals().testFlag(QSerialPort::DataCarrierDetectSignal);
+}
+
+// A vanished device makes QSerialPort report a read error on every turn of the event loop until
+// the port is closed, spinning a core; closing at the first one stops that. Other reports
+// (UnsupportedOperationError on a pseudo-terminal's modem lines, TimeoutError from a look that
+// found nothing) change nothing.
+void SerialModemPort::onError(QSerialPort::SerialPortError error) {
+    const bool lost = error == QSerialPort::ReadError || error == QSerialPort::WriteError ||
+                      error == QSerialPort::ResourceError;
+    if (lost && serial_.isOpen()) deviceLost();
+}
+
+// A reading loop asks the count and reads within one handler, so the event loop may not have
+// run since the bytes arrived: take whatever the driver holds now.
+void SerialModemPort::fetchArrived() {
+    while (serial_.isOpen() && serial_.bytesAvailable() < MaxBytesFetched &&
+           serial_.waitForReadyRead(0)) {
+    }
+}
+
+// True once the device has vanished; the port is closed by then and reads as closed.
+bool SerialModemPort::deviceGone() {
+    if (serial_.isOpen() && hungUp(int(serial_.handle()))) deviceLost();
+    return !serial_.isOpen();
 }
 
 } // namespace kv
