@@ -116,7 +116,10 @@ void SerialModemPort::write(const QByteArray& bytes) {
     }
 }
 
+// Bytes the far end sent may still be on their way through the driver; taking them in first
+// makes the discard cover everything received before the call.
 void SerialModemPort::discardInput() {
+    fetchArrived();
     if (deviceGone()) raise(err::PortNotOpen);
     serial_.clear(QSerialPort::Input);
 }
