@@ -133,7 +133,8 @@ void PortErrorsTest::nonDigitPortAsksWhetherToGoOn() {
     if (dial) rig.clickDial();
     rig.clock.runFor(20'000);
 
-    QCOMPARE(rig.box.shown.size(), 1);
+    // Going on at Dial leads to the escape stage, which meets the same text and asks again.
+    QCOMPARE(rig.box.shown.size(), dial && answer == box::Yes ? 2 : 1);
     QCOMPARE(rig.box.shown.first().text.section("\r\n", 0, 0), "Unexpected error 13" + routine);
     QCOMPARE(rig.box.shown.first().style, 324);
     QCOMPARE(rig.wire().value(0).second, firstSent);
@@ -161,7 +162,7 @@ void PortErrorsTest::endingInsideAPauseStopsTheRoutineBeneath() {
 
     QCOMPARE(rig.box.shown.size(), 1);
     QVERIFY(rig.box.shown.first().text.startsWith("Unexpected error 13 in routine Timer1"));
-    QCOMPARE(rig.wire(), (QList<QPair<qint64, QByteArray>>{{0, "AT&F0\r"}}));
+    QCOMPARE(rig.wire(), (QList<QPair<qint64, QByteArray>>{{0, "AT&F0\r"}, {1000, "AT&C1\r"}}));
     QCOMPARE(rig.statuses.size(), said);
     QCOMPARE(rig.statuses.last().first, 3000); // "Dialing 5551234"; the wait never counted
     QCOMPARE(rig.quits, 1);
