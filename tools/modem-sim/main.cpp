@@ -109,7 +109,11 @@ void serve(kv::sim::PtyLine& line, kv::sim::TrafficLog& log, int stopFd) {
             throw std::system_error(errno, std::generic_category(), "wait");
         for (int i = 0; i < n; ++i)
             if (ready[i].data.fd == stopFd) {
-                log.event(clock.elapsed(), "stop");
+                signalfd_siginfo stop{};
+                if (read(stopFd, &stop, sizeof stop) != sizeof stop) continue;
+                log.text(clock.elapsed(), "stop",
+                         QByteArray(strsignal(int(stop.ssi_signo))) + " from pid " +
+                             QByteArray::number(stop.ssi_pid));
                 close(epoll);
                 return;
             }
