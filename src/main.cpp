@@ -23,6 +23,7 @@ int main(int argc, char* argv[]) {
 
     kv::FrmMain frmMain({port, clock, box, launcher, appDir, [] { QCoreApplication::exit(0); }});
     help = &frmMain.help();
+    box.setParentWidget(&frmMain.window());
     frmMain.window().show();
     return app.exec();
 }

@@ -58,8 +58,10 @@ void CaptionLabel::setAlignment(Qt::Alignment alignment) {
 QString CaptionLabel::shownText() const {
     QString shown;
     for (qsizetype i = 0; i < caption_.size(); ++i) {
-        if (caption_[i] == u'&' && i + 1 < caption_.size()) ++i;
-        else if (caption_[i] == u'&') continue;
+        if (caption_[i] == u'&' && i + 1 < caption_.size())
+            ++i;
+        else if (caption_[i] == u'&')
+            continue;
         shown += caption_[i];
     }
     return shown;
@@ -70,7 +72,10 @@ void CaptionLabel::setSpokenPrefix(const QString& prefix) {
     updateAccessibleName();
 }
 
-void CaptionLabel::updateAccessibleName() { setAccessibleName(spokenPrefix_ + shownText()); }
+// Setting the name also tells a listening screen reader that it changed.
+void CaptionLabel::updateAccessibleName() {
+    setAccessibleName(spokenPrefix_ + shownText());
+}
 
 void CaptionLabel::paintEvent(QPaintEvent* event) {
     QFrame::paintEvent(event);

@@ -12,7 +12,7 @@ namespace kv {
 // unless told otherwise. The text sits at the top, as the window's labels always did.
 class CaptionLabel : public QFrame {
     Q_OBJECT
-public:
+  public:
     explicit CaptionLabel(const QString& caption, QWidget* parent = nullptr);
 
     QString caption() const { return caption_; }
@@ -28,13 +28,13 @@ public:
     // hears it again whenever the caption changes.
     void setSpokenPrefix(const QString& prefix);
 
-signals:
+  signals:
     void captionChanged(const QString& caption); // call-control tests record the status line
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     void updateAccessibleName();
 
     QString caption_;

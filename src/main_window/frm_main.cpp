@@ -12,9 +12,8 @@ FrmMain::FrmMain(const Seams& seams)
       tmrCheckModem_(seams.clock.createTimer(1000, [this] { calls_.tmrCheckModem_Timer(); })),
       Timer1_(seams.clock.createTimer(2000, [this] { calls_.Timer1_Timer(); })),
       Timer2_(seams.clock.createTimer(2000, [this] { calls_.Timer2_Timer(); })),
-      form_{window_.txtPhoneNum,    window_.Combo1,        window_.lblStatus,
-            window_.txtReply,       window_.txtModemStatus, tmrCheckModem_.get(),
-            Timer1_.get(),          Timer2_.get()},
+      form_{window_.txtPhoneNum,    window_.Combo1,       window_.lblStatus, window_.txtReply,
+            window_.txtModemStatus, tmrCheckModem_.get(), Timer1_.get(),     Timer2_.get()},
       programEnd_([this] {
           seams_.clock.stop();
           window_.close();
@@ -29,16 +28,23 @@ FrmMain::FrmMain(const Seams& seams)
     QObject::connect(window_.buttonHelp, &QPushButton::clicked, [this] { buttonHelp_Click(); });
     QObject::connect(window_.buttonQuit, &QPushButton::clicked, [this] { buttonQuit_Click(); });
     QObject::connect(&window_, &MainWindow::closeRequested, [this] { programEnd_.end(); });
+    QObject::connect(&window_, &MainWindow::helpRequested, [this] { help_.showApplicationHelp(); });
     form_load();
 }
 
 FrmMain::~FrmMain() = default;
 
-void FrmMain::form_load() { help_.registerApplicationHelp(); }
+void FrmMain::form_load() {
+    help_.registerApplicationHelp();
+}
 
-void FrmMain::buttonHelp_Click() { help_.buttonHelp_Click(); }
+void FrmMain::buttonHelp_Click() {
+    help_.buttonHelp_Click();
+}
 
 // Unloading the window ends the program; sequences paused beneath this click send nothing more.
-void FrmMain::buttonQuit_Click() { programEnd_.end(); }
+void FrmMain::buttonQuit_Click() {
+    programEnd_.end();
+}
 
 } // namespace kv

@@ -1,8 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 
-class QWidget;
+class QTextBrowser;
 
 namespace kv {
 
@@ -12,21 +13,31 @@ class ProcessLauncher;
 // The application's help: the WinHelp command line the Help button starts, and our own converted
 // help (Help/KV.html beside the program) wherever that viewer or its file is missing.
 class HelpDesk {
-public:
+  public:
     HelpDesk(ProcessLauncher& launcher, MessageBox& box, const QString& appDir);
+    ~HelpDesk();
 
-    void registerApplicationHelp();        // at start-up
-    QString applicationHelpFile() const;   // empty until registered
-    QString helpCommandLine() const;       // "winhlp32 " + the help file, unquoted
+    void registerApplicationHelp();      // at start-up
+    QString applicationHelpFile() const; // empty until registered
+    QString helpCommandLine() const;     // "winhlp32 " + the help file, unquoted
     void buttonHelp_Click();
+    void showApplicationHelp(); // the help key in the main window: the registered file
     // A help file and context as the dialogs name them (F1).
     void showTopic(const QString& helpFile, int context);
 
-private:
+    QTextBrowser* viewer() const { return viewer_.get(); } // null until first needed
+
+  private:
+    // WinHelp on the file when both are there; our converted help otherwise.
+    void open(const QString& hlpFile, const QString& commandLine);
+    void showConverted(const QString& lookedFor, int context);
+    QString convertedHelpFile() const;
+
     ProcessLauncher& launcher_;
     MessageBox& box_;
     QString appDir_;
     QString applicationHelpFile_;
+    std::unique_ptr<QTextBrowser> viewer_;
 };
 
 } // namespace kv

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QComboBox;
+class QFrame;
 class QLineEdit;
 class QPushButton;
 
@@ -13,11 +14,11 @@ class CaptionLabel;
 // frmMain's controls and their layout; no logic. Controls carry their names from the form.
 class MainWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit MainWindow(QWidget* parent = nullptr);
 
     CaptionLabel* Label5;
-    QWidget* Line1;
+    QFrame* Line1;
     QComboBox* Combo1;
     CaptionLabel* Label1;
     CaptionLabel* Label2;
@@ -33,11 +34,17 @@ public:
     CaptionLabel* Label7;
     CaptionLabel* txtModemStatus;
 
-signals:
+  signals:
     void closeRequested(); // the close box, or Alt+F4
+    void helpRequested();  // F1: the application's help file
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
+
+  private:
+    // Places a control at its position on the form, given in twips.
+    void place(QWidget* control, int left, int top, int width, int height);
+    CaptionLabel* statusPanel(const QString& caption, int left, int width);
 };
 
 } // namespace kv
