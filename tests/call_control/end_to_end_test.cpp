@@ -48,7 +48,10 @@ void EndToEndTest::dialConnectAndHangUpOverAPty() {
     QCOMPARE(w.lblStatus->caption(), QString("Hanging up"));
     QTRY_COMPARE_WITH_TIMEOUT(w.lblStatus->caption(), QString("Offline - Ready to dial"), 30'000);
     QVERIFY(!port.portOpen());
-    QCOMPARE(w.txtReply->caption(), QString("ATHOK"));
+    // The modem's "OK" to the escape comes the very second the escape stage reads, so it may
+    // wait in the port and show in front of the answer to ATH.
+    QVERIFY2(QStringList({"ATHOK", "OKATHOK"}).contains(w.txtReply->caption()),
+             qPrintable(w.txtReply->caption()));
     QVERIFY(box.shown.isEmpty());
 
     auto log = [&] {
