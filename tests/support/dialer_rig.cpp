@@ -8,9 +8,10 @@
 
 namespace kv::test {
 
-DialerRig::DialerRig()
+DialerRig::DialerRig(const std::function<Clock&(VirtualClock&)>& seamClock)
     : port([this] { return clock.now(); }),
-      frm({port, clock, box, launcher, QStringLiteral("/opt/talvo dialer"), [this] { ++quits; }}) {
+      frm({port, seamClock ? seamClock(clock) : clock, box, launcher,
+           QStringLiteral("/opt/talvo dialer"), [this] { ++quits; }}) {
     QObject::connect(frm.window().lblStatus, &CaptionLabel::captionChanged,
                      [this](const QString& text) { statuses.append({clock.now(), text}); });
 }

@@ -9,6 +9,7 @@
 
 #include <QList>
 #include <QPair>
+#include <functional>
 
 namespace kv::test {
 
@@ -16,7 +17,9 @@ namespace kv::test {
 // serial port, a virtual clock, scripted message boxes and a recording process launcher.
 class DialerRig {
 public:
-    DialerRig();
+    // `seamClock` may stand a clock of the test's own between the program and `clock`, to watch
+    // its pauses and timers; by default the program runs on `clock` itself.
+    explicit DialerRig(const std::function<Clock&(VirtualClock&)>& seamClock = {});
 
     VirtualClock clock;
     sim::SimModemPort port;
