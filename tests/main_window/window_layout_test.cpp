@@ -1,0 +1,307 @@
+#include "main_window/caption_label.h"
+#include "main_window/colour_value.h"
+#include "main_window/main_window.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFontInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSet>
+#include <QTest>
+
+using namespace kv;
+
+namespace {
+
+QWidget* control(MainWindow& w, const QString& name) {
+    const QHash<QString, QWidget*> controls{{"Label5", w.Label5},
+                                            {"Line1", w.Line1},
+                                            {"Combo1", w.Combo1},
+                                            {"Label1", w.Label1},
+                                            {"Label2", w.Label2},
+                                            {"Label3", w.Label3},
+                                            {"txtPhoneNum", w.txtPhoneNum},
+                                            {"buttonConnect", w.buttonConnect},
+                                            {"buttonHangUp", w.buttonHangUp},
+                                            {"buttonQuit", w.buttonQuit},
+                                            {"buttonHelp", w.buttonHelp},
+                                            {"Label6", w.Label6},
+                                            {"lblStatus", w.lblStatus},
+                                            {"txtReply", w.txtReply},
+                                            {"Label7", w.Label7},
+                                            {"txtModemStatus", w.txtModemStatus}};
+    return controls.value(name);
+}
+
+QString shownText(QWidget* c) {
+    if (auto* label = qobject_cast<CaptionLabel*>(c)) return label->shownText();
+    if (auto* button = qobject_cast<QPushButton*>(c)) return button->text();
+    if (auto* edit = qobject_cast<QLineEdit*>(c)) return edit->text();
+    return qobject_cast<QComboBox*>(c)->currentText();
+}
+
+// The bounding box of the pixels in `area` that differ from `background`.
+QRect ink(const QImage& image, const QRect& area, QColor background) {
+    QRect box;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (image.pixelColor(x, y) != background) box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+// The 16 colours of the standard VGA palette, the only ones a 16-colour picture may use.
+const QSet<QRgb> Vga16{0xFF000000, 0xFF800000, 0xFF008000, 0xFF808000, 0xFF000080, 0xFF800080,
+                       0xFF008080, 0xFFC0C0C0, 0xFF808080, 0xFFFF0000, 0xFF00FF00, 0xFFFFFF00,
+                       0xFF0000FF, 0xFFFF00FF, 0xFF00FFFF, 0xFFFFFFFF};
+
+// The colours of the opaque pixels; a half-transparent pixel counts as a colour outside any
+// palette.
+QSet<QRgb> opaqueColours(const QImage& image) {
+    QSet<QRgb> colours;
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < argb.height(); ++y)
+        for (int x = 0; x < argb.width(); ++x) {
+            const QRgb pixel = argb.pixel(x, y);
+            if (qAlpha(pixel) == 255)
+                colours.insert(pixel);
+            else if (qAlpha(pixel) != 0)
+                colours.insert(0x7F000000);
+        }
+    return colours;
+}
+
+} // namespace
+
+class WindowLayoutTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void initTestCase() {
+        // Every pixel figure below is twips / 15, which holds at 96 DPI.
+        MainWindow w;
+        QCOMPARE(w.logicalDpiX(), 96);
+        QCOMPARE(w.logicalDpiY(), 96);
+    }
+
+    void window() {
+        MainWindow w;
+        QCOMPARE(w.windowTitle(), QStringLiteral("Talvo Dialer V1.03"));
+        QCOMPARE(w.minimumSize(), QSize(406, 187));
+        QCOMPARE(w.maximumSize(), QSize(406, 187));
+        const Qt::WindowFlags flags = w.windowFlags();
+        QVERIFY(flags & Qt::WindowSystemMenuHint);
+        QVERIFY(flags & Qt::WindowCloseButtonHint);
+        QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
+        QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+        QCOMPARE(w.font().pointSizeF(), 8.0);
+        QVERIFY(!w.windowIcon().isNull());
+    }
+
+    void startState_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("twips");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<qreal>("arialPoints"); // 0: the window's font
+        QTest::addColumn<bool>("framed");
+        QTest::addColumn<uint>("background"); // labels only
+        auto row = [](const char* name, QRect twips, const QString& shown, qreal arial = 0,
+                      bool framed = false, uint background = 0x8000000F) {
+            QTest::newRow(name) << QString(name) << twips << shown << arial << framed << background;
+        };
+        row("Label5", {180, 120, 2715, 255}, "1. Select COM port used by modem");
+        row("Combo1", {3300, 60, 1155, 315}, "COM 1");
+        row("Label1", {180, 360, 4275, 255}, "2. Enter telephone number to dial");
+        row("Label2", {180, 600, 4275, 255}, "3. Press Dial button");
+        row("Label3", {180, 900, 1875, 195}, "Phone Number:");
+        row("txtPhoneNum", {180, 1080, 5835, 315}, "");
+        row("buttonConnect", {60, 1680, 1275, 675}, "Dial");
+        row("buttonHangUp", {1640, 1680, 1275, 675}, "Hang Up");
+        row("buttonQuit", {3220, 1680, 1275, 675}, "Quit");
+        row("buttonHelp", {4800, 1680, 1215, 675}, "Help");
+        row("Label6", {0, 2460, 615, 315}, "Status:", 8.25, true);
+        row("lblStatus", {600, 2460, 2355, 315}, "", 0, true);
+        row("txtReply", {2940, 2460, 1215, 315}, "", 6.75, true);
+        row("Label7", {4140, 2460, 615, 315}, "Carrier:", 8.25, true);
+        row("txtModemStatus", {4740, 2460, 1335, 315}, "<Unknown>", 0, true, 0x8000000B);
+    }
+
+    void startState() {
+        QFETCH(QString, name);
+        QFETCH(QRect, twips);
+        QFETCH(QString, shown);
+        QFETCH(qreal, arialPoints);
+        QFETCH(bool, framed);
+        QFETCH(uint, background);
+        MainWindow w;
+        QWidget* c = control(w, name);
+        QVERIFY(c);
+        auto px = [](int t) { return qRound(t / 15.0); };
+        QCOMPARE(c->geometry(),
+                 QRect(px(twips.left()), px(twips.top()), px(twips.width()), px(twips.height())));
+        QCOMPARE(shownText(c), shown);
+        QVERIFY(c->isEnabled());
+        if (arialPoints == 0) {
+            QCOMPARE(c->font(), w.font());
+        } else {
+            QVERIFY(
+                QStringList({"Arial", "Liberation Sans"}).contains(QFontInfo(c->font()).family()));
+            QCOMPARE(c->font().pointSizeF(), arialPoints);
+            QCOMPARE(c->font().weight(), QFont::Normal);
+            QVERIFY(!c->font().italic() && !c->font().underline() && !c->font().strikeOut());
+        }
+        if (auto* label = qobject_cast<CaptionLabel*>(c)) {
+            QCOMPARE(label->frameShape(), framed ? QFrame::Panel : QFrame::NoFrame);
+            if (framed) {
+                QCOMPARE(label->frameShadow(), QFrame::Sunken);
+                QCOMPARE(label->lineWidth(), 1);
+            }
+            QCOMPARE(label->backColor(), background);
+            const QImage image = label->grab().toImage();
+            QCOMPARE(image.pixel(label->width() - 3, label->height() - 3),
+                     toQColor(background).rgb());
+        }
+    }
+
+    // The boxes are fixed; the window's font must leave every text on one line inside its box.
+    void textsFitTheirBoxes_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        for (const char* name : {"Label5", "Label1", "Label2", "Label3", "Label6", "Label7"})
+            QTest::newRow(name) << QString(name) << QString();
+        for (const char* status :
+             {"Offline - Ready to dial", "Waiting to Connect: 44", "Hang up attempt cancelled",
+              "Did not connect at 9600 bps", "OK to start Ampliview", "Configuring modem"})
+            QTest::newRow(status) << "lblStatus" << QString(status);
+        QTest::newRow("Not Detected") << "txtModemStatus"
+                                      << "Not Detected";
+    }
+
+    void textsFitTheirBoxes() {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        MainWindow w;
+        auto* label = qobject_cast<CaptionLabel*>(control(w, name));
+        if (!text.isEmpty()) label->setCaption(text);
+        const QFontMetrics metrics(label->font());
+        const int room = label->contentsRect().width() - 2;
+        QVERIFY2(metrics.horizontalAdvance(label->shownText()) <= room, "fits the width");
+        const QRect wrapped =
+            metrics.boundingRect(QRect(0, 0, room, 1000), Qt::TextWordWrap, label->shownText());
+        QVERIFY2(wrapped.height() < 2 * metrics.lineSpacing(), "one line");
+    }
+
+    void alignment_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<Qt::Alignment>("side");
+        QTest::newRow("Label5") << "Label5" << Qt::Alignment(Qt::AlignLeft);
+        QTest::newRow("Label6") << "Label6" << Qt::Alignment(Qt::AlignRight);
+        QTest::newRow("lblStatus") << "lblStatus" << Qt::Alignment(Qt::AlignLeft);
+        QTest::newRow("txtReply") << "txtReply" << Qt::Alignment(Qt::AlignLeft);
+        QTest::newRow("Label7") << "Label7" << Qt::Alignment(Qt::AlignRight);
+        QTest::newRow("txtModemStatus") << "txtModemStatus" << Qt::Alignment(Qt::AlignHCenter);
+    }
+
+    void alignment() {
+        QFETCH(QString, name);
+        QFETCH(Qt::Alignment, side);
+        MainWindow w;
+        auto* label = qobject_cast<CaptionLabel*>(control(w, name));
+        if (label->caption().isEmpty()) label->setCaption(QStringLiteral("OK"));
+        const QImage image = label->grab().toImage();
+        const QRect inside = label->contentsRect();
+        const QRect text = ink(image, inside, label->palette().color(QPalette::Window));
+        QVERIFY(!text.isEmpty());
+        QVERIFY2(text.top() - inside.top() <= 3, "text sits at the top");
+        if (side == Qt::AlignLeft) QVERIFY(text.left() - inside.left() <= 3);
+        if (side == Qt::AlignRight) QVERIFY(inside.right() - text.right() <= 3);
+        if (side == Qt::AlignHCenter) QVERIFY(qAbs(text.center().x() - inside.center().x()) <= 2);
+    }
+
+    // Each status panel covers its left neighbour's right edge: one dark line between them.
+    void statusPanelsShareFrameLines() {
+        MainWindow w;
+        const QImage image = w.grab().toImage();
+        const QList<CaptionLabel*> row{w.Label6, w.lblStatus, w.txtReply, w.Label7,
+                                       w.txtModemStatus};
+        QCOMPARE(row.first()->x(), 0);
+        for (qsizetype i = 1; i < row.size(); ++i) {
+            const CaptionLabel* left = row[i - 1];
+            const CaptionLabel* right = row[i];
+            QCOMPARE(left->geometry().right(), right->x());
+            const int y = right->y() + right->height() - 4;
+            QCOMPARE(image.pixel(right->x(), y), right->palette().color(QPalette::Dark).rgb());
+            QCOMPARE(image.pixel(right->x() - 1, y), left->palette().color(QPalette::Window).rgb());
+        }
+    }
+
+    void line1IsOnePixelOfWindowText() {
+        MainWindow w;
+        const QImage image = w.grab().toImage();
+        const QColor windowText = toQColor(0x80000008);
+        // (2880, 200) to (3180, 200) twips: pixels 192 to 211 of row 13, the end point excluded.
+        for (int x = 192; x <= 211; ++x)
+            QCOMPARE(image.pixelColor(x, 13), windowText);
+        QVERIFY(image.pixelColor(191, 13) != windowText);
+        QVERIFY(image.pixelColor(212, 13) != windowText);
+        for (int x = 192; x <= 211; ++x) {
+            QVERIFY(image.pixelColor(x, 12) != windowText);
+            QVERIFY(image.pixelColor(x, 14) != windowText);
+        }
+    }
+
+    void comPortList() {
+        MainWindow w;
+        QVERIFY(w.Combo1->isEditable());
+        QStringList items;
+        for (int i = 0; i < w.Combo1->count(); ++i)
+            items << w.Combo1->itemText(i);
+        QCOMPARE(items, QStringList({"COM 1", "COM 2", "COM 3", "COM 4", "COM 5", "COM 6", "COM 7",
+                                     "COM 8"}));
+    }
+
+    void pictures_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("buttonConnect") << "buttonConnect" << QSize(24, 22);
+        QTest::newRow("buttonHangUp") << "buttonHangUp" << QSize(16, 16);
+        QTest::newRow("buttonQuit") << "buttonQuit" << QSize(24, 22);
+        QTest::newRow("buttonHelp") << "buttonHelp" << QSize(16, 16);
+    }
+
+    // A 16-colour picture of its size, shown centred above the caption.
+    void pictures() {
+        QFETCH(QString, name);
+        QFETCH(QSize, size);
+        MainWindow w;
+        auto* button = qobject_cast<QPushButton*>(control(w, name));
+        const QImage picture =
+            button->icon().pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(picture.size(), size);
+        const QSet<QRgb> colours = opaqueColours(picture);
+        QVERIFY(colours.size() <= 16);
+        QVERIFY((colours - Vga16).isEmpty());
+
+        const QImage face = button->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        QPoint found(-1, -1);
+        for (int y = 0; y + size.height() <= face.height() && found.x() < 0; ++y)
+            for (int x = 0; x + size.width() <= face.width() && found.x() < 0; ++x) {
+                bool match = true;
+                for (int py = 0; py < size.height() && match; ++py)
+                    for (int px = 0; px < size.width() && match; ++px)
+                        if (qAlpha(picture.pixel(px, py)) == 255)
+                            match = picture.pixel(px, py) == face.pixel(x + px, y + py);
+                if (match) found = {x, y};
+            }
+        QVERIFY2(found.x() >= 0, "the picture is on the button face");
+        QVERIFY(qAbs(found.x() + size.width() / 2 - button->width() / 2) <= 1);
+        const QColor faceColour = face.pixelColor(found.x() - 2, found.y());
+        const QRect below(2, found.y() + size.height(), button->width() - 4,
+                          button->height() - found.y() - size.height() - 4);
+        const QRect caption = ink(face, below, faceColour);
+        QVERIFY2(!caption.isEmpty(), "the caption is under the picture");
+        QVERIFY(qAbs(caption.center().x() - button->width() / 2) <= 2);
+    }
+};
+
+QTEST_MAIN(WindowLayoutTest)
+#include "window_layout_test.moc"
