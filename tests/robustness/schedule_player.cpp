@@ -151,7 +151,8 @@ void SchedulePlayer::click(Frame kind, const std::function<void()>& press) {
 
 void SchedulePlayer::begin(Frame kind) {
     count();
-    stack_.push_back({kind, qsizetype(rig_->modem().received().size()), interference_});
+    stack_.push_back(
+        {kind, qsizetype(rig_->modem().received().size()), interference_, rig_->port.dtr()});
     if (stack_.size() > MaxFrames && !runaway_) {
         broke(QStringLiteral("handlers nested %1 deep").arg(stack_.size()));
         runaway_ = true;
@@ -251,8 +252,8 @@ void SchedulePlayer::armed(const Timer& timer) {
 
 // A hang-up command stage that found the port open and met no error of its own leaves the port
 // closed with DTR off. Unless a click or a vanishing device took the port away under it, it
-// lowered DTR on the modem's port itself, and the modem, with the factory profile's &D2, is
-// on-hook. Returns whether it got that far.
+// lowered the DTR line of the modem's port itself; if the line was up before, the modem, with
+// the factory profile's &D2, is on-hook. Returns whether it got that far.
 bool SchedulePlayer::hangUpStageEnds(const Running& stage) {
     const auto& wire = rig_->modem().received();
     bool sentATH = false;
@@ -264,6 +265,7 @@ bool SchedulePlayer::hangUpStageEnds(const Running& stage) {
     if (rig_->port.dtrEnable()) broke(QStringLiteral("the hang-up command stage left DTR enabled"));
     if (stage.interferenceAtStart != interference_) return false;
     if (rig_->port.dtr()) broke(QStringLiteral("the hang-up command stage left the DTR line up"));
+    if (!stage.lineUp) return false; // the line was down already: no edge to hang up on
     if (rig_->modem().carrier(rig_->clock.now()))
         broke(QStringLiteral("the modem still holds the call after the hang-up command stage"));
     return true;

@@ -34,6 +34,7 @@ class SchedulePlayer : private ClockWatcher {
         Frame kind;
         qsizetype wireAtStart;
         int interferenceAtStart; // see interference_
+        bool lineUp;             // the modem's DTR line was up
         int ownBoxes = 0;
         bool pausing = false;
     };
