@@ -94,8 +94,9 @@ class SchedulePlayer : private ClockWatcher {
     // clicks, and devices vanishing.
     int interference_ = 0;
     QList<QString> numbersTyped_;
-    int ticks_[9] = {};
-    int armings_[9] = {};
+    static constexpr int Frames = int(Frame::OpenBox) + 1;
+    int ticks_[Frames] = {};   // by the timer's frame
+    int armings_[Frames] = {}; // by the timer's frame
     std::optional<Snapshot> answeredNo_;
     std::optional<Snapshot> closed_;
     std::optional<Stage> lastStage_;
