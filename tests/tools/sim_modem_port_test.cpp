@@ -20,6 +20,12 @@ template <typename Step> int errorOf(Step step) {
     return 0;
 }
 
+// The simulated port on a virtual clock, its modem on COM 1.
+struct Rig {
+    kv::test::VirtualClock clock;
+    SimModemPort sim{[this] { return clock.now(); }};
+};
+
 } // namespace
 
 class SimModemPortTest : public QObject {
@@ -41,124 +47,109 @@ class SimModemPortTest : public QObject {
         QFETCH(int, port);
         QFETCH(QString, fault);
         QFETCH(int, error);
-        kv::test::VirtualClock clock;
-        SimModemPort sim([&] { return clock.now(); });
-        if (fault == "missing") sim.setMissing(port);
-        if (fault == "found") sim.setMissing(port, false);
-        if (fault == "held") sim.setHeldElsewhere(port);
-        sim.setCommPort(std::int16_t(port));
-        QCOMPARE(errorOf([&] { sim.setPortOpen(true); }), error);
-        QCOMPARE(sim.portOpen(), error == 0);
-        QCOMPARE(sim.opens(), error == 0 ? 1 : 0);
+        Rig r;
+        if (fault == "missing") r.sim.setMissing(port);
+        if (fault == "found") r.sim.setMissing(port, false);
+        if (fault == "held") r.sim.setHeldElsewhere(port);
+        r.sim.setCommPort(std::int16_t(port));
+        QCOMPARE(errorOf([&] { r.sim.setPortOpen(true); }), error);
+        QCOMPARE(r.sim.portOpen(), error == 0);
+        QCOMPARE(r.sim.opens(), error == 0 ? 1 : 0);
     }
 
     void commandsReachTheModemByteForByte() {
-        kv::test::VirtualClock clock;
-        SimModemPort sim([&] { return clock.now(); });
-        sim.setPortOpen(true);
-        clock.runFor(250);
-        sim.output("AT&F0\r");
-        QCOMPARE(sim.modem().received().size(), 1u);
-        QCOMPARE(sim.modem().received()[0].at, 250);
-        QCOMPARE(sim.modem().received()[0].bytes, QByteArray("AT&F0\r"));
-        QCOMPARE(sim.inBufferCount(), 12);
-        QCOMPARE(sim.input(), QString("AT&F0\r\r\nOK\r\n"));
-        QCOMPARE(sim.inBufferCount(), 0);
+        Rig r;
+        r.sim.setPortOpen(true);
+        r.clock.runFor(250);
+        r.sim.output("AT&F0\r");
+        QCOMPARE(r.sim.modem().received().size(), 1u);
+        QCOMPARE(r.sim.modem().received()[0].at, 250);
+        QCOMPARE(r.sim.modem().received()[0].bytes, QByteArray("AT&F0\r"));
+        QCOMPARE(r.sim.inBufferCount(), 12);
+        QCOMPARE(r.sim.input(), QString("AT&F0\r\r\nOK\r\n"));
+        QCOMPARE(r.sim.inBufferCount(), 0);
     }
 
     void otherPortsAreSilent() {
-        kv::test::VirtualClock clock;
-        SimModemPort sim([&] { return clock.now(); });
-        sim.setModemOn(2);
-        sim.setPortOpen(true); // COM 1
-        sim.setDTREnable(true);
-        sim.output("AT\r");
-        QCOMPARE(sim.inBufferCount(), 0);
-        QVERIFY(!sim.cdHolding());
-        QVERIFY(sim.modem().received().empty());
-        QVERIFY(!sim.dtr());
-        sim.setPortOpen(false);
-        sim.setCommPort(2);
-        sim.setPortOpen(true);
-        sim.output("AT\r");
-        QCOMPARE(sim.input(), QString("AT\r\r\nOK\r\n"));
-        QVERIFY(sim.dtr());
-    }
-
-    void carrierDetectIsTheModemsLine() {
-        kv::test::VirtualClock clock;
-        SimModemPort sim([&] { return clock.now(); });
-        sim.setPortOpen(true);
-        QVERIFY(!sim.cdHolding());
-        sim.output("AT&C0\r");
-        QVERIFY(sim.cdHolding());
+        Rig r;
+        r.sim.setModemOn(2);
+        r.sim.setPortOpen(true); // COM 1
+        r.sim.setDTREnable(true);
+        r.sim.output("AT\r");
+        QCOMPARE(r.sim.inBufferCount(), 0);
+        QVERIFY(!r.sim.cdHolding());
+        QVERIFY(r.sim.modem().received().empty());
+        QVERIFY(!r.sim.dtr());
+        r.sim.setPortOpen(false);
+        r.sim.setCommPort(2);
+        r.sim.setPortOpen(true);
+        r.sim.output("AT\r");
+        QCOMPARE(r.sim.input(), QString("AT\r\r\nOK\r\n"));
+        QVERIFY(r.sim.dtr());
     }
 
     // The dialer releases the port to another program with the call up.
     void closingKeepsDtrAndTheCall() {
-        kv::test::VirtualClock clock;
-        SimModemPort sim([&] { return clock.now(); });
-        sim.modem().setScript("5550101", {Outcome::Connect9600, 3000});
-        sim.setPortOpen(true);
-        sim.setDTREnable(true);
-        sim.output("ATDT5550101\r");
-        clock.runFor(3000);
-        QVERIFY(sim.cdHolding());
-        sim.setPortOpen(false);
-        QVERIFY(sim.dtr());
-        clock.runFor(10000);
-        QVERIFY(sim.modem().carrier(clock.now()));
-        sim.setPortOpen(true);
-        QVERIFY(sim.cdHolding());
-        sim.setDTREnable(false);
-        QVERIFY(!sim.dtr());
-        QVERIFY(!sim.modem().carrier(clock.now()));
-        QCOMPARE(sim.opens(), 2);
-        QCOMPARE(sim.closes(), 1);
+        Rig r;
+        r.sim.modem().setScript("5550101", {Outcome::Connect9600, 3000});
+        r.sim.setPortOpen(true);
+        r.sim.setDTREnable(true);
+        QVERIFY(!r.sim.cdHolding());
+        r.sim.output("ATDT5550101\r");
+        r.clock.runFor(3000);
+        QVERIFY(r.sim.cdHolding());
+        r.sim.setPortOpen(false);
+        QVERIFY(r.sim.dtr());
+        r.clock.runFor(10000);
+        QVERIFY(r.sim.modem().carrier(r.clock.now()));
+        r.sim.setPortOpen(true);
+        QVERIFY(r.sim.cdHolding());
+        r.sim.setDTREnable(false);
+        QVERIFY(!r.sim.dtr());
+        QVERIFY(!r.sim.modem().carrier(r.clock.now()));
+        QCOMPARE(r.sim.opens(), 2);
+        QCOMPARE(r.sim.closes(), 1);
     }
 
     void whatTheModemSaysWhileClosedIsLost() {
-        kv::test::VirtualClock clock;
-        SimModemPort sim([&] { return clock.now(); });
-        sim.modem().inject("unread", 0);
-        sim.modem().inject("said while closed", 500);
-        sim.modem().inject("said after reopening", 2000);
-        sim.setPortOpen(true);
-        sim.setPortOpen(false);
-        clock.runFor(1000);
-        sim.setPortOpen(true);
-        QCOMPARE(sim.inBufferCount(), 0);
-        clock.runFor(1000);
-        QCOMPARE(sim.input(), QString("said after reopening"));
+        Rig r;
+        r.sim.modem().inject("unread", 0);
+        r.sim.modem().inject("said while closed", 500);
+        r.sim.modem().inject("said after reopening", 2000);
+        r.sim.setPortOpen(true);
+        r.sim.setPortOpen(false);
+        r.clock.runFor(1000);
+        r.sim.setPortOpen(true);
+        QCOMPARE(r.sim.inBufferCount(), 0);
+        r.clock.runFor(1000);
+        QCOMPARE(r.sim.input(), QString("said after reopening"));
     }
 
     void clearingTheInputDiscardsWhatWasSaid() {
-        kv::test::VirtualClock clock;
-        SimModemPort sim([&] { return clock.now(); });
-        sim.setPortOpen(true);
-        sim.modem().inject(QByteArray(5000, '~'), 100);
-        clock.runFor(100);
-        QCOMPARE(sim.inBufferCount(), 5000);
-        sim.setInBufferCount(0);
-        QCOMPARE(sim.inBufferCount(), 0);
+        Rig r;
+        r.sim.setPortOpen(true);
+        r.sim.modem().inject(QByteArray(5000, '~'), 100);
+        r.clock.runFor(100);
+        QCOMPARE(r.sim.inBufferCount(), 5000);
+        r.sim.setInBufferCount(0);
+        QCOMPARE(r.sim.inBufferCount(), 0);
     }
 
     void vanishingMidCall() {
-        kv::test::VirtualClock clock;
-        SimModemPort sim([&] { return clock.now(); });
-        sim.modem().setScript("5550101", {Outcome::Connect9600, 1000});
-        sim.setPortOpen(true);
-        sim.output("ATDT5550101\r");
-        clock.runFor(1000);
-        sim.vanish();
-        QVERIFY(!sim.portOpen());
-        QCOMPARE(sim.inBufferCount(), 0);
-        QCOMPARE(errorOf([&] { sim.input(); }), int(kv::err::PortNotOpen));
-        QCOMPARE(errorOf([&] { sim.setPortOpen(false); }), 0);
-        QCOMPARE(errorOf([&] { sim.setPortOpen(true); }), int(kv::err::InvalidPort));
-        QCOMPARE(sim.closes(), 0);
-        sim.setMissing(1, false);
-        QCOMPARE(errorOf([&] { sim.setPortOpen(true); }), 0);
+        Rig r;
+        r.sim.modem().setScript("5550101", {Outcome::Connect9600, 1000});
+        r.sim.setPortOpen(true);
+        r.sim.output("ATDT5550101\r");
+        r.clock.runFor(1000);
+        r.sim.vanish();
+        QVERIFY(!r.sim.portOpen());
+        QCOMPARE(r.sim.inBufferCount(), 0);
+        QCOMPARE(errorOf([&] { r.sim.input(); }), int(kv::err::PortNotOpen));
+        QCOMPARE(errorOf([&] { r.sim.setPortOpen(false); }), 0);
+        QCOMPARE(errorOf([&] { r.sim.setPortOpen(true); }), int(kv::err::InvalidPort));
+        QCOMPARE(r.sim.closes(), 0);
+        r.sim.setMissing(1, false);
+        QCOMPARE(errorOf([&] { r.sim.setPortOpen(true); }), 0);
     }
 };
 
