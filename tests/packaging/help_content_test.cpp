@@ -16,31 +16,14 @@ namespace {
 // (a number, the telephone number).
 QRegularExpression pattern(const QString& text) {
     QStringList escaped;
-    for (const QString& piece : text.split(QStringLiteral("%1")))
+    for (const QString& piece : text.split("%1"))
         escaped << QRegularExpression::escape(piece);
-    return QRegularExpression(escaped.join(QStringLiteral("\\S+")));
-}
-
-// A status text in running prose, where HTML makes one blank of every run of white space.
-QRegularExpression inProse(const QString& text) {
-    return pattern(text.simplified());
-}
-
-// A dialog text as the help shows it in a box that keeps the dialog's blanks and line breaks;
-// the empty line under the last line is not shown.
-QRegularExpression asDialog(const QString& text) {
-    return pattern(QString(text).replace(texts::CrLf, QStringLiteral("\n")).trimmed());
-}
-
-// A label caption as the label shows it: "&&" is one "&".
-QString captionShown(QString caption) {
-    return caption.replace(QStringLiteral("&&"), QStringLiteral("&"));
+    return QRegularExpression(escaped.join("\\S+"));
 }
 
 QString unexpectedErrorText(const QString& routinePiece) {
     const std::int32_t standIn = 1234567;
-    return texts::unexpectedError(standIn, routinePiece)
-        .replace(QString::number(standIn), QStringLiteral("%1"));
+    return texts::unexpectedError(standIn, routinePiece).replace(QString::number(standIn), "%1");
 }
 
 } // namespace
@@ -50,117 +33,102 @@ QString unexpectedErrorText(const QString& routinePiece) {
 class HelpContentTest : public QObject {
     Q_OBJECT
   private slots:
-    void initTestCase();
-    void explainsStatusText_data();
-    void explainsStatusText();
-    void explainsCarrierLampState_data();
-    void explainsCarrierLampState();
-    void explainsDialogInItsTopic_data();
-    void explainsDialogInItsTopic();
-    void linksLeadToTopics();
+    void initTestCase() {
+        QFile help(KV_HELP_FILE);
+        QVERIFY2(help.open(QIODevice::ReadOnly), qPrintable(help.fileName()));
+        document_.setHtml(QString::fromUtf8(help.readAll()));
+    }
+
+    void explainsCaption_data() {
+        QTest::addColumn<QString>("caption");
+        for (const char* caption :
+             {"Configuring modem", "AT&&F0", "AT&&C1", "Dialing %1",
+              "Waiting to Connect: %1 seconds", "Connected", "OK to start Ampliview",
+              "Did not connect at 9600 bps", "Hanging up", "Offline - Ready to dial",
+              "Hang up attempt cancelled", "Detected", "Not Detected", "<Unknown>"})
+            QTest::newRow(caption) << QString(caption);
+    }
+
+    // As the label shows it ("&&" is one "&"), in running prose, where HTML makes one blank of
+    // every run of white space.
+    void explainsCaption() {
+        QFETCH(QString, caption);
+        const QString shown = caption.replace("&&", "&").simplified();
+        QVERIFY2(pattern(shown).match(document_.toPlainText().simplified()).hasMatch(),
+                 qPrintable(shown));
+    }
+
+    void explainsDialogInItsTopic_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("helpContext");
+
+        QTest::newRow("missing number") << texts::MissingNumber << 1;
+        const struct {
+            const char* routine;
+            const TrapProfile& trap;
+        } routines[] = {{"Dial", traps::Dial},
+                        {"Hang Up", traps::HangUp},
+                        {"escape", traps::Escape},
+                        {"hang-up command", traps::HangUpCommand}};
+        for (const auto& r : routines) {
+            if (r.trap.testsInvalidPort)
+                QTest::addRow("%s: invalid port", r.routine)
+                    << texts::InvalidPort << r.trap.helpContext;
+            QTest::addRow("%s: port in use", r.routine)
+                << r.trap.portInUseText << r.trap.helpContext;
+            QTest::addRow("%s: unexpected error", r.routine)
+                << unexpectedErrorText(r.trap.routinePiece) << r.trap.helpContext;
+        }
+    }
+
+    void explainsDialogInItsTopic() {
+        QFETCH(QString, text);
+        QFETCH(int, helpContext);
+        const QString topic = topicText(helpContext);
+        QVERIFY2(!topic.isEmpty(),
+                 qPrintable("no topic for context " + QString::number(helpContext)));
+        // The topic shows the dialog in a box that keeps its blanks and line breaks; the empty line
+        // under the last line is not shown.
+        const QString shown = QString(text).replace(texts::CrLf, "\n").trimmed();
+        QVERIFY2(pattern(shown).match(topic).hasMatch(), qPrintable(shown));
+    }
+
+    void linksLeadToTopics() {
+        QSet<QString> anchors;
+        QStringList links;
+        for (QTextBlock block = document_.begin(); block.isValid(); block = block.next())
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                const QTextCharFormat format = it.fragment().charFormat();
+                for (const QString& name : format.anchorNames())
+                    anchors.insert(name);
+                if (format.anchorHref().startsWith(u'#')) links << format.anchorHref().mid(1);
+            }
+        QVERIFY(!links.isEmpty());
+        for (const QString& link : links)
+            QVERIFY2(anchors.contains(link), qPrintable(link));
+    }
 
   private:
-    QString shownText() const { return document_.toPlainText().simplified(); }
-    QString topicText(int helpContext) const;
+    // From the topic's anchor to the next topic heading, one line for each line shown.
+    QString topicText(int helpContext) const {
+        const QString anchor = "context-" + QString::number(helpContext);
+        QStringList lines;
+        bool inTopic = false;
+        for (QTextBlock block = document_.begin(); block.isValid(); block = block.next()) {
+            bool anchored = false;
+            for (auto it = block.begin(); !it.atEnd(); ++it)
+                anchored |= it.fragment().charFormat().anchorNames().contains(anchor);
+            if (anchored)
+                inTopic = true;
+            else if (inTopic && block.blockFormat().headingLevel() == 2)
+                break;
+            if (inTopic) lines << block.text();
+        }
+        return lines.join(u'\n').replace(QChar::LineSeparator, u'\n');
+    }
 
     QTextDocument document_;
 };
-
-void HelpContentTest::initTestCase() {
-    QFile help(QStringLiteral(KV_HELP_FILE));
-    QVERIFY2(help.open(QIODevice::ReadOnly), qPrintable(help.fileName()));
-    document_.setHtml(QString::fromUtf8(help.readAll()));
-}
-
-// From the topic's anchor to the next topic heading, one line for each line shown.
-QString HelpContentTest::topicText(int helpContext) const {
-    const QString anchor = QStringLiteral("context-") + QString::number(helpContext);
-    QStringList lines;
-    bool inTopic = false;
-    for (QTextBlock block = document_.begin(); block.isValid(); block = block.next()) {
-        bool anchored = false;
-        for (auto it = block.begin(); !it.atEnd(); ++it)
-            anchored |= it.fragment().charFormat().anchorNames().contains(anchor);
-        if (anchored)
-            inTopic = true;
-        else if (inTopic && block.blockFormat().headingLevel() == 2)
-            break;
-        if (inTopic) lines << block.text();
-    }
-    return lines.join(u'\n').replace(QChar::LineSeparator, u'\n');
-}
-
-void HelpContentTest::explainsStatusText_data() {
-    QTest::addColumn<QString>("caption");
-    for (const char* caption :
-         {"Configuring modem", "AT&&F0", "AT&&C1", "Dialing %1", "Waiting to Connect: %1 seconds",
-          "Connected", "OK to start Ampliview", "Did not connect at 9600 bps", "Hanging up",
-          "Offline - Ready to dial", "Hang up attempt cancelled"})
-        QTest::newRow(caption) << QString::fromLatin1(caption);
-}
-
-void HelpContentTest::explainsStatusText() {
-    QFETCH(QString, caption);
-    QVERIFY2(inProse(captionShown(caption)).match(shownText()).hasMatch(), qPrintable(caption));
-}
-
-void HelpContentTest::explainsCarrierLampState_data() {
-    QTest::addColumn<QString>("caption");
-    QTest::newRow("carrier") << QStringLiteral("Detected");
-    QTest::newRow("no carrier") << QStringLiteral("Not Detected");
-    QTest::newRow("port closed") << QStringLiteral("<Unknown>");
-}
-
-void HelpContentTest::explainsCarrierLampState() {
-    QFETCH(QString, caption);
-    QVERIFY2(shownText().contains(caption), qPrintable(caption));
-}
-
-void HelpContentTest::explainsDialogInItsTopic_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("helpContext");
-
-    QTest::newRow("missing number") << texts::MissingNumber << 1;
-    const struct {
-        const char* routine;
-        const TrapProfile& trap;
-    } routines[] = {{"Dial", traps::Dial},
-                    {"Hang Up", traps::HangUp},
-                    {"escape", traps::Escape},
-                    {"hang-up command", traps::HangUpCommand}};
-    for (const auto& r : routines) {
-        if (r.trap.testsInvalidPort)
-            QTest::addRow("%s: invalid port", r.routine)
-                << texts::InvalidPort << r.trap.helpContext;
-        QTest::addRow("%s: port in use", r.routine) << r.trap.portInUseText << r.trap.helpContext;
-        QTest::addRow("%s: unexpected error", r.routine)
-            << unexpectedErrorText(r.trap.routinePiece) << r.trap.helpContext;
-    }
-}
-
-void HelpContentTest::explainsDialogInItsTopic() {
-    QFETCH(QString, text);
-    QFETCH(int, helpContext);
-    const QString topic = topicText(helpContext);
-    QVERIFY2(!topic.isEmpty(),
-             qPrintable(QStringLiteral("no topic for context ") + QString::number(helpContext)));
-    QVERIFY2(asDialog(text).match(topic).hasMatch(), qPrintable(text));
-}
-
-void HelpContentTest::linksLeadToTopics() {
-    QSet<QString> anchors;
-    QStringList links;
-    for (QTextBlock block = document_.begin(); block.isValid(); block = block.next())
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextCharFormat format = it.fragment().charFormat();
-            for (const QString& name : format.anchorNames())
-                anchors.insert(name);
-            if (format.anchorHref().startsWith(u'#')) links << format.anchorHref().mid(1);
-        }
-    QVERIFY(!links.isEmpty());
-    for (const QString& link : links)
-        QVERIFY2(anchors.contains(link), qPrintable(link));
-}
 
 QTEST_MAIN(HelpContentTest)
 #include "help_content_test.moc"

@@ -4,7 +4,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -20,11 +19,9 @@ Run run(const QString& program, const QStringList& arguments) {
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, arguments);
     if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit)
-        return {-1, program + QStringLiteral(" did not run")};
+        return {-1, program + " did not run"};
     return {process.exitCode(), QString::fromLocal8Bit(process.readAll())};
 }
-
-const QString AppDir = QStringLiteral("opt/talvo-dialer");
 
 } // namespace
 
@@ -33,134 +30,80 @@ const QString AppDir = QStringLiteral("opt/talvo-dialer");
 class PackageTest : public QObject {
     Q_OBJECT
   private slots:
-    void initTestCase();
-    void installsFile_data();
-    void installsFile();
-    void launcherLeadsToTheApplicationDirectory();
-    void themeIconHasItsSize_data();
-    void themeIconHasItsSize();
-    void dependsOn_data();
-    void dependsOn();
-    void desktopEntryStartsTheLauncherWithTheIcon();
-    void desktopEntryValidates();
-    void metainfoValidates();
+    void initTestCase() {
+        QVERIFY(scratch_.isValid());
+        // The package as cpack makes it, except that the install script runs directly: cpack's
+        // own way first rebuilds the whole tree, under the feet of the tests running beside this.
+        const Run cpack =
+            run(KV_CPACK, {"-G", "DEB", "--config", KV_CPACK_CONFIG, "-B", scratch_.filePath("out"),
+                           "-D", "CPACK_INSTALL_CMAKE_PROJECTS=", "-D",
+                           "CPACK_INSTALL_SCRIPTS=" KV_INSTALL_SCRIPT});
+        QVERIFY2(cpack.exitCode == 0, qPrintable(cpack.output));
+        const QStringList debs = QDir(scratch_.filePath("out")).entryList({"*.deb"}, QDir::Files);
+        QCOMPARE(debs.size(), 1);
+        const QString deb = scratch_.filePath("out/" + debs.first());
+        const Run unpack = run("dpkg-deb", {"-x", deb, root()});
+        QVERIFY2(unpack.exitCode == 0, qPrintable(unpack.output));
+        const Run field = run("dpkg-deb", {"-f", deb, "Depends"});
+        QVERIFY2(field.exitCode == 0, qPrintable(field.output));
+        depends_ = field.output.trimmed();
+    }
+
+    // Qt's application directory is the real executable's, so the help must lie beside the
+    // link's target, not beside the link.
+    void launcherLeadsToTheProgramWithItsHelp() {
+        const QFileInfo launcher(root("usr/bin/talvo-dialer"));
+        QVERIFY(launcher.isSymLink());
+        QCOMPARE(launcher.symLinkTarget(), "/opt/talvo-dialer/KV");
+        QVERIFY(QFileInfo(root("opt/talvo-dialer/KV")).isExecutable());
+        QVERIFY(QFileInfo(root("opt/talvo-dialer/Help/KV.html")).size() > 0);
+    }
+
+    void dependsOn_data() {
+        QTest::addColumn<QString>("package");
+        for (const char* package :
+             {"libqt6core6", "libqt6gui6", "libqt6widgets6", "libqt6serialport6", "qt6-qpa-plugins",
+              "fonts-liberation", "libc6", "libstdc++6"})
+            QTest::newRow(package) << QString(package);
+    }
+
+    void dependsOn() {
+        QFETCH(QString, package);
+        const QRegularExpression named("(^|, )" + QRegularExpression::escape(package) +
+                                       "( \\(|,|$)");
+        QVERIFY2(named.match(depends_).hasMatch(), qPrintable(depends_));
+    }
+
+    void desktopEntryStartsTheLauncherWithItsIcons() {
+        const QString desktop = root("usr/share/applications/talvo-dialer.desktop");
+        const Run check = run("desktop-file-validate", {desktop});
+        QVERIFY2(check.exitCode == 0 && check.output.isEmpty(), qPrintable(check.output));
+        QSettings entry(desktop, QSettings::IniFormat);
+        entry.beginGroup("Desktop Entry");
+        const QString exec = entry.value("Exec").toString().section(u' ', 0, 0);
+        QVERIFY(QFileInfo(root("usr/bin/" + exec)).isSymLink());
+        for (const int size : {16, 32}) {
+            const QImage icon(root("usr/share/icons/hicolor/%1x%1/apps/%2.png")
+                                  .arg(size)
+                                  .arg(entry.value("Icon").toString()));
+            QCOMPARE(icon.size(), QSize(size, size));
+        }
+    }
+
+    void metainfoValidates() {
+        // The tree check also holds the metainfo against its file name and the desktop entry.
+        const Run check = run("appstreamcli", {"validate-tree", "--no-net", root()});
+        QVERIFY2(check.exitCode == 0, qPrintable(check.output));
+        QVERIFY2(check.output.contains("com.kestreldowne.TalvoDialer.metainfo.xml"),
+                 qPrintable(check.output));
+    }
 
   private:
-    QString root(const QString& path = {}) const {
-        return scratch_.filePath(QStringLiteral("root/") + path);
-    }
+    QString root(const QString& path = {}) const { return scratch_.filePath("root/" + path); }
 
     QTemporaryDir scratch_;
     QString depends_;
 };
-
-void PackageTest::initTestCase() {
-    QVERIFY(scratch_.isValid());
-    // The package as cpack makes it, except that the install script runs directly: cpack's own
-    // way first rebuilds the whole tree, under the feet of the tests running beside this one.
-    const Run cpack = run(QStringLiteral(KV_CPACK),
-                          {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"),
-                           QStringLiteral(KV_CPACK_CONFIG), QStringLiteral("-B"),
-                           scratch_.filePath(QStringLiteral("out")), QStringLiteral("-D"),
-                           QStringLiteral("CPACK_INSTALL_CMAKE_PROJECTS="), QStringLiteral("-D"),
-                           QStringLiteral("CPACK_INSTALL_SCRIPTS=" KV_INSTALL_SCRIPT)});
-    QVERIFY2(cpack.exitCode == 0, qPrintable(cpack.output));
-    const QStringList debs = QDir(scratch_.filePath(QStringLiteral("out")))
-                                 .entryList({QStringLiteral("*.deb")}, QDir::Files);
-    QCOMPARE(debs.size(), 1);
-    const QString deb = scratch_.filePath(QStringLiteral("out/") + debs.first());
-
-    const Run unpack = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-x"), deb, root()});
-    QVERIFY2(unpack.exitCode == 0, qPrintable(unpack.output));
-    const Run field =
-        run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), deb, QStringLiteral("Depends")});
-    QVERIFY2(field.exitCode == 0, qPrintable(field.output));
-    depends_ = field.output.trimmed();
-}
-
-void PackageTest::installsFile_data() {
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("executable");
-    QTest::newRow("program") << AppDir + "/KV" << true;
-    QTest::newRow("help beside it") << AppDir + "/Help/KV.html" << false;
-    QTest::newRow("desktop entry") << "usr/share/applications/talvo-dialer.desktop" << false;
-    QTest::newRow("metainfo") << "usr/share/metainfo/com.kestreldowne.TalvoDialer.metainfo.xml"
-                              << false;
-}
-
-void PackageTest::installsFile() {
-    QFETCH(QString, path);
-    QFETCH(bool, executable);
-    const QFileInfo file(root(path));
-    QVERIFY2(file.isFile() && file.size() > 0, qPrintable(path));
-    QCOMPARE(file.isExecutable(), executable);
-}
-
-void PackageTest::launcherLeadsToTheApplicationDirectory() {
-    const QFileInfo launcher(root(QStringLiteral("usr/bin/talvo-dialer")));
-    QVERIFY(launcher.isSymLink());
-    // Qt's application directory is the real executable's, so the help must lie beside the
-    // link's target, not beside the link.
-    const QString target = launcher.symLinkTarget();
-    QCOMPARE(target, QStringLiteral("/") + AppDir + QStringLiteral("/KV"));
-    QVERIFY(QFileInfo(root(target.mid(1))).isExecutable());
-    QVERIFY(QFileInfo::exists(root(QFileInfo(target).path().mid(1) + "/Help/KV.html")));
-}
-
-void PackageTest::themeIconHasItsSize_data() {
-    QTest::addColumn<int>("size");
-    QTest::newRow("16x16") << 16;
-    QTest::newRow("32x32") << 32;
-}
-
-void PackageTest::themeIconHasItsSize() {
-    QFETCH(int, size);
-    const QImage icon(
-        root(QStringLiteral("usr/share/icons/hicolor/%1x%1/apps/talvo-dialer.png").arg(size)),
-        "PNG");
-    QCOMPARE(icon.size(), QSize(size, size));
-}
-
-void PackageTest::dependsOn_data() {
-    QTest::addColumn<QString>("package");
-    for (const char* package : {"libqt6core6", "libqt6gui6", "libqt6widgets6", "libqt6serialport6",
-                                "qt6-qpa-plugins", "fonts-liberation", "libc6", "libstdc++6"})
-        QTest::newRow(package) << QString::fromLatin1(package);
-}
-
-void PackageTest::dependsOn() {
-    QFETCH(QString, package);
-    const QRegularExpression named(QStringLiteral("(^|, )") + QRegularExpression::escape(package) +
-                                   QStringLiteral("( \\(|,|$)"));
-    QVERIFY2(named.match(depends_).hasMatch(), qPrintable(depends_));
-}
-
-void PackageTest::desktopEntryStartsTheLauncherWithTheIcon() {
-    QSettings entry(root(QStringLiteral("usr/share/applications/talvo-dialer.desktop")),
-                    QSettings::IniFormat);
-    entry.beginGroup(QStringLiteral("Desktop Entry"));
-    const QString exec = entry.value(QStringLiteral("Exec")).toString();
-    const QString icon = entry.value(QStringLiteral("Icon")).toString();
-    QVERIFY(QFileInfo(root(QStringLiteral("usr/bin/") + exec.section(u' ', 0, 0))).isSymLink());
-    for (const char* size : {"16x16", "32x32"})
-        QVERIFY(QFileInfo::exists(root(QStringLiteral("usr/share/icons/hicolor/%1/apps/%2.png")
-                                           .arg(QLatin1String(size), icon))));
-}
-
-void PackageTest::desktopEntryValidates() {
-    const Run check = run(QStringLiteral("desktop-file-validate"),
-                          {root(QStringLiteral("usr/share/applications/talvo-dialer.desktop"))});
-    QVERIFY2(check.exitCode == 0 && check.output.isEmpty(), qPrintable(check.output));
-}
-
-void PackageTest::metainfoValidates() {
-    // The tree check also holds the metainfo against its file name and the desktop entry.
-    const Run check = run(QStringLiteral("appstreamcli"),
-                          {QStringLiteral("validate-tree"), QStringLiteral("--no-net"), root()});
-    QVERIFY2(check.exitCode == 0, qPrintable(check.output));
-    QVERIFY2(check.output.contains(QStringLiteral("com.kestreldowne.TalvoDialer.metainfo.xml")),
-             qPrintable(check.output));
-}
 
 QTEST_GUILESS_MAIN(PackageTest)
 #include "package_test.moc"
