@@ -1,4 +1,4 @@
-#include "program_on_fakes.h"
+#include "dialer_rig.h"
 
 #include "main_window/caption_label.h"
 
@@ -30,7 +30,7 @@ class KeyboardAndQuitTest : public QObject {
     Q_OBJECT
   private slots:
     void tabVisitsTheControlsInOrder() {
-        ProgramOnFakes p;
+        DialerRig p;
         MainWindow& w = p.window();
         showActive(w);
         QCOMPARE(focused(w), w.txtPhoneNum);
@@ -45,26 +45,26 @@ class KeyboardAndQuitTest : public QObject {
     void enterAndEscapeDoNothing_data() {
         QTest::addColumn<QString>("focus");
         QTest::addColumn<int>("key");
-        QTest::newRow("Enter in the number") << "txtPhoneNum" << int(Qt::Key_Return);
-        QTest::newRow("keypad Enter in the number") << "txtPhoneNum" << int(Qt::Key_Enter);
-        QTest::newRow("Esc in the number") << "txtPhoneNum" << int(Qt::Key_Escape);
-        QTest::newRow("Enter in the port box") << "Combo1" << int(Qt::Key_Return);
-        QTest::newRow("Esc on Quit") << "buttonQuit" << int(Qt::Key_Escape);
-        QTest::newRow("Enter on Hang Up") << "buttonHangUp" << int(Qt::Key_Return);
+        QTest::newRow("Enter in the number") << "number" << int(Qt::Key_Return);
+        QTest::newRow("keypad Enter in the number") << "number" << int(Qt::Key_Enter);
+        QTest::newRow("Esc in the number") << "number" << int(Qt::Key_Escape);
+        QTest::newRow("Enter in the port box") << "port box" << int(Qt::Key_Return);
+        QTest::newRow("Esc on Quit") << "Quit" << int(Qt::Key_Escape);
+        QTest::newRow("Enter on Hang Up") << "Hang Up" << int(Qt::Key_Return);
     }
 
     void enterAndEscapeDoNothing() {
         QFETCH(QString, focus);
         QFETCH(int, key);
-        ProgramOnFakes p;
+        DialerRig p;
         MainWindow& w = p.window();
         showActive(w);
-        QTest::keyClicks(w.txtPhoneNum, QStringLiteral("5551234"));
-        QTest::keyClicks(w.Combo1->lineEdit(), QStringLiteral("0"));
-        QWidget* target = focus == "txtPhoneNum"  ? static_cast<QWidget*>(w.txtPhoneNum)
-                          : focus == "Combo1"     ? w.Combo1->lineEdit()
-                          : focus == "buttonQuit" ? static_cast<QWidget*>(w.buttonQuit)
-                                                  : w.buttonHangUp;
+        QTest::keyClicks(w.txtPhoneNum, "5551234");
+        QTest::keyClicks(w.Combo1->lineEdit(), "0");
+        QWidget* target = QHash<QString, QWidget*>{{"number", w.txtPhoneNum},
+                                                   {"port box", w.Combo1->lineEdit()},
+                                                   {"Quit", w.buttonQuit},
+                                                   {"Hang Up", w.buttonHangUp}}[focus];
         target->setFocus();
         QTest::keyClick(target, Qt::Key(key));
         p.clock.runFor(60000);
@@ -75,7 +75,7 @@ class KeyboardAndQuitTest : public QObject {
         QVERIFY(!p.frm.programEnd().ended());
         QVERIFY(w.isVisible());
         QCOMPARE(w.Combo1->count(), 8);
-        QCOMPARE(w.Combo1->currentText(), QStringLiteral("COM 10"));
+        QCOMPARE(w.Combo1->currentText(), "COM 10");
     }
 
     // Whatever is typed into the port box is what the port is taken from.
@@ -88,7 +88,7 @@ class KeyboardAndQuitTest : public QObject {
 
     void typingIntoThePortBoxKeepsTheText() {
         QFETCH(QString, typed);
-        ProgramOnFakes p;
+        DialerRig p;
         MainWindow& w = p.window();
         showActive(w);
         w.Combo1->setFocus();
@@ -98,54 +98,43 @@ class KeyboardAndQuitTest : public QObject {
     }
 
     void nothingTicksAfterStart() {
-        ProgramOnFakes p;
+        DialerRig p;
         p.window().show();
         p.clock.runFor(30000);
-        QCOMPARE(p.window().txtModemStatus->caption(), QStringLiteral("<Unknown>"));
+        QCOMPARE(p.window().txtModemStatus->caption(), "<Unknown>");
         QCOMPARE(p.window().txtModemStatus->backColor(), 0x8000000Bu);
         QCOMPARE(p.port.opens(), 0);
     }
 
     void quitEndsTheProgram_data() {
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<qint64>("dialAt"); // -1: no call
-        QTest::newRow("Quit") << "Quit" << qint64(-1);
-        QTest::newRow("close box") << "close box" << qint64(-1);
-        QTest::newRow("Quit while waiting to connect") << "Quit" << qint64(0);
-        QTest::newRow("close box while waiting to connect") << "close box" << qint64(0);
+        QTest::addColumn<bool>("closeBox");
+        QTest::addColumn<bool>("inCall");
+        QTest::newRow("Quit") << false << false;
+        QTest::newRow("close box") << true << false;
+        QTest::newRow("close box while waiting to connect") << true << true;
     }
 
     // The program ends at once: no confirmation, no hang-up, nothing more sent to the modem.
     void quitEndsTheProgram() {
-        QFETCH(QString, how);
-        QFETCH(qint64, dialAt);
-        ProgramOnFakes p;
-        MainWindow& w = p.window();
-        w.show();
-        w.txtPhoneNum->setText(QStringLiteral("5551234"));
-        p.port.modem().setScript(QStringLiteral("5551234"), {sim::Outcome::Silence, 0});
-        if (dialAt >= 0) p.clock.at(dialAt, [&] { w.buttonConnect->click(); });
+        QFETCH(bool, closeBox);
+        QFETCH(bool, inCall);
+        DialerRig p;
+        p.window().show();
+        p.enterNumber("5551234");
+        p.modem().setScript("5551234", {sim::Outcome::Silence, 0});
+        if (inCall) p.dialAt(0);
         const qint64 quitAt = 8000;
-        p.clock.at(quitAt, [&] {
-            if (how == "Quit")
-                w.buttonQuit->click();
-            else
-                w.close();
-        });
+        p.clock.at(quitAt,
+                   [&] { closeBox ? void(p.window().close()) : p.window().buttonQuit->click(); });
         p.clock.runFor(60000);
 
         QVERIFY(p.frm.programEnd().ended());
         QCOMPARE(p.quits, 1);
-        QVERIFY(!w.isVisible());
+        QVERIFY(!p.window().isVisible());
         QVERIFY(p.box.shown.isEmpty());
-        QByteArray sent;
-        for (const auto& r : p.port.modem().received()) {
-            QVERIFY2(r.at < quitAt, "nothing is sent after the end");
-            sent += r.bytes;
-        }
-        QVERIFY(!sent.contains("+++"));
-        QVERIFY(!sent.contains("ATH"));
-        if (dialAt >= 0) QVERIFY(sent.contains("ATDT5551234"));
+        const auto wire = p.wire();
+        QVERIFY2(wire.isEmpty() || wire.last().first < quitAt, "nothing is sent after the end");
+        QCOMPARE(p.wireBytes().contains("ATDT5551234"), inCall);
     }
 };
 
