@@ -35,32 +35,25 @@ class HayesModemTest : public QObject {
     void commandLines_data() {
         QTest::addColumn<QByteArray>("sent");
         QTest::addColumn<QByteArray>("said");
-        QTest::newRow("AT") << QByteArray("AT\r") << QByteArray("AT\r") + Ok;
-        QTest::newRow("lower case") << QByteArray("at&f0\r") << QByteArray("at&f0\r") + Ok;
-        QTest::newRow("dcd options")
-            << QByteArray("AT&C1\rAT&C0\r") << QByteArray("AT&C1\r") + Ok + "AT&C0\r" + Ok;
-        QTest::newRow("dtr options")
-            << QByteArray("AT&D0\rAT&D2\r") << QByteArray("AT&D0\r") + Ok + "AT&D2\r" + Ok;
-        QTest::newRow("echo off takes effect after its line")
-            << QByteArray("ATE0\rAT\r") << QByteArray("ATE0\r") + Ok + Ok;
-        QTest::newRow("echo back on")
-            << QByteArray("ATE0\rATE1\rAT\r") << QByteArray("ATE0\r") + Ok + Ok + "AT\r" + Ok;
-        QTest::newRow("reset restores echo")
-            << QByteArray("ATE0\rATZ\rAT\r") << QByteArray("ATE0\r") + Ok + Ok + "AT\r" + Ok;
-        QTest::newRow("factory restores echo")
-            << QByteArray("ATE0\rAT&F0\rAT\r") << QByteArray("ATE0\r") + Ok + Ok + "AT\r" + Ok;
-        QTest::newRow("several on a line")
-            << QByteArray("ATE1&C1&D2\r") << QByteArray("ATE1&C1&D2\r") + Ok;
-        QTest::newRow("unknown command")
-            << QByteArray("ATX9\r") << QByteArray("ATX9\r\r\nERROR\r\n");
-        QTest::newRow("unknown value")
-            << QByteArray("AT&C2\r") << QByteArray("AT&C2\r\r\nERROR\r\n");
-        QTest::newRow("noise before AT") << QByteArray("++ATH\r") << QByteArray("++ATH\r") + Ok;
-        QTest::newRow("no AT, no answer") << QByteArray("HELLO\r") << QByteArray("HELLO\r");
-        QTest::newRow("backspace") << QByteArray("ATX\b\r") << QByteArray("ATX\b\r") + Ok;
-        QTest::newRow("no CR, no answer yet") << QByteArray("AT&F0") << QByteArray("AT&F0");
-        QTest::newRow("return online without a call")
-            << QByteArray("ATO\r") << QByteArray("ATO\r\r\nERROR\r\n");
+        const auto row = [](const char* name, const QByteArray& sent, const QByteArray& said) {
+            QTest::newRow(name) << sent << said;
+        };
+        row("AT", "AT\r", "AT\r" + Ok);
+        row("lower case", "at&f0\r", "at&f0\r" + Ok);
+        row("dcd options", "AT&C1\rAT&C0\r", "AT&C1\r" + Ok + "AT&C0\r" + Ok);
+        row("dtr options", "AT&D0\rAT&D2\r", "AT&D0\r" + Ok + "AT&D2\r" + Ok);
+        row("echo off takes effect after its line", "ATE0\rAT\r", "ATE0\r" + Ok + Ok);
+        row("echo back on", "ATE0\rATE1\rAT\r", "ATE0\r" + Ok + Ok + "AT\r" + Ok);
+        row("reset restores echo", "ATE0\rATZ\rAT\r", "ATE0\r" + Ok + Ok + "AT\r" + Ok);
+        row("factory restores echo", "ATE0\rAT&F0\rAT\r", "ATE0\r" + Ok + Ok + "AT\r" + Ok);
+        row("several on a line", "ATE1&C1&D2\r", "ATE1&C1&D2\r" + Ok);
+        row("unknown command", "ATX9\r", "ATX9\r\r\nERROR\r\n");
+        row("unknown value", "AT&C2\r", "AT&C2\r\r\nERROR\r\n");
+        row("noise before AT", "++ATH\r", "++ATH\r" + Ok);
+        row("no AT, no answer", "HELLO\r", "HELLO\r");
+        row("backspace", "ATX\b\r", "ATX\b\r" + Ok);
+        row("no CR, no answer yet", "AT&F0", "AT&F0");
+        row("return online without a call", "ATO\r", "ATO\r\r\nERROR\r\n");
     }
     void commandLines() {
         QFETCH(QByteArray, sent);
