@@ -72,8 +72,14 @@ void SerialModemPort::openDevice(std::int16_t number, const QString& settings) {
     if (!serial_.open(QIODevice::ReadWrite)) raise(openErrorNumber(serial_.error()));
 }
 
+// The program ending with the port still open (Quit in the middle of a dial or a hang-up, an error
+// dialog's No) takes the line down, as closing a serial control always did: DTR falls and a modem
+// set to &D2 hangs up rather than stay off-hook with nobody behind it. QSerialPort's close puts
+// back the settings found at open, HUPCL with them.
 SerialModemPort::~SerialModemPort() {
-    closeDevice();
+    if (!serial_.isOpen()) return;
+    serial_.setDataTerminalReady(false);
+    serial_.close();
 }
 
 // Releasing the port must not hang up the call: the dialer closes the port once the line is up
