@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QShortcut>
+#include <limits>
 
 namespace kv {
 
@@ -87,6 +88,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
 
     txtPhoneNum = new QLineEdit(this);
     place(txtPhoneNum, 180, 1080, 5835, 315);
+    txtPhoneNum->setMaxLength(std::numeric_limits<int>::max()); // no limit of its own
     txtPhoneNum->setAccessibleName(QStringLiteral("Phone number"));
     txtPhoneNum->setAccessibleDescription(QStringLiteral("The telephone number to dial"));
 

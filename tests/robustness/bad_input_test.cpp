@@ -127,6 +127,8 @@ void BadInputTest::number_data() {
     QTest::newRow("blanks") << "   " << QByteArray("ATDT   \r");
     const QString tenThousand = QString(9999, u'5') + '0';
     QTest::newRow("10 000 digits") << tenThousand << "ATDT" + tenThousand.toLatin1() + "\r";
+    const QString beyondEditLimit = QString(39'999, u'7') + '0';
+    QTest::newRow("40 000 digits") << beyondEditLimit << "ATDT" + beyondEditLimit.toLatin1() + "\r";
     QTest::newRow("Latin-1") << QStringLiteral("555\u00E91230")
                              << QByteArray("ATDT555\xE9"
                                            "1230\r");
