@@ -14,15 +14,22 @@ namespace kv {
 
 CallControl::CallControl(Form& form, ModemPort& port, Clock& clock, MessageBox& box,
                          ProgramEnd& programEnd, const QString& appDir)
-    : form_(form), port_(port), clock_(clock), box_(box), appDir_(appDir),
-      site_{box, appDir, programEnd, [this] { showCarrierUnknown(*form_.txtModemStatus); },
-            [this] { hangUpCancel(); }} {}
+    : form_(form), port_(port), clock_(clock), box_(box),
+      appDir_(appDir), site_{box, appDir, programEnd,
+                             [this] { showCarrierUnknown(*form_.txtModemStatus); },
+                             [this] { hangUpCancel(); }} {}
 
-void CallControl::Pause(int ms) { clock_.pause(ms); }
+void CallControl::Pause(int ms) {
+    clock_.pause(ms);
+}
 
-void CallControl::UpdateCarrierStatus() { kv::UpdateCarrierStatus(port_, *form_.txtModemStatus); }
+void CallControl::UpdateCarrierStatus() {
+    kv::UpdateCarrierStatus(port_, *form_.txtModemStatus);
+}
 
-void CallControl::setStatus(const QString& caption) { form_.lblStatus->setCaption(caption); }
+void CallControl::setStatus(const QString& caption) {
+    form_.lblStatus->setCaption(caption);
+}
 
 void CallControl::showMissingNumberNotice() {
     box_.show({texts::MissingNumber, box::Information, texts::Title,

@@ -15,7 +15,7 @@ struct Form;
 // The dial sequence and the three hang-up stages, with the carrier poll that runs beside them.
 // Each guarded routine reads as its numbered steps; its trap decides what follows a failed step.
 class CallControl {
-public:
+  public:
     CallControl(Form& form, ModemPort& port, Clock& clock, MessageBox& box, ProgramEnd& programEnd,
                 const QString& appDir);
 
@@ -28,7 +28,7 @@ public:
     bool WaitForConnect = false; // the wait for a connection runs while this holds
     bool ModemConnected = false; // the last wait saw "9600"
 
-private:
+  private:
     void Pause(int ms);
     void UpdateCarrierStatus();
     void setStatus(const QString& caption);

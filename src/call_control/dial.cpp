@@ -22,7 +22,7 @@ void CallControl::buttonConnect_Click() {
         QString reply;
         int countdown = 0;
 
-        if (g.test([&] { return form_.txtPhoneNum->text().isEmpty(); })) {  // 1
+        if (g.test([&] { return form_.txtPhoneNum->text().isEmpty(); })) { // 1
             showMissingNumberNotice();
             g.leave();
         }
@@ -32,14 +32,14 @@ void CallControl::buttonConnect_Click() {
             g.step([&] { port_.setPortOpen(true); });                        // 2c
             g.step([&] { port_.setInputMode(0); });                          // 2d
         }
-        g.step([&] { form_.tmrCheckModem->setEnabled(false); });             // 3
-        g.step([&] { UpdateCarrierStatus(); });                              // 4
+        g.step([&] { form_.tmrCheckModem->setEnabled(false); });                      // 3
+        g.step([&] { UpdateCarrierStatus(); });                                       // 4
         if (g.test([&] { return form_.txtModemStatus->caption() == u"Detected"; })) { // 5
             g.step([&] { port_.setPortOpen(false); });
             g.leave();
         }
         g.step([&] { form_.tmrCheckModem->setEnabled(true); });
-        g.step([&] { port_.setInBufferCount(0); });                          // 6
+        g.step([&] { port_.setInBufferCount(0); }); // 6
         g.step([&] { port_.setOutBufferCount(0); });
         g.step([&] { port_.setDTREnable(true); });                           // 7
         if (g.test([&] { return port_.portOpen(); })) {                      // 8
@@ -49,43 +49,43 @@ void CallControl::buttonConnect_Click() {
             g.step([&] { Pause(1000); });                                    // 12
             g.step([&] { reply.clear(); });                                  // 13
             readWhileWaiting(g, reply);
-            g.step([&] { port_.output(QStringLiteral("AT&C1\r")); });        // 14
-            g.step([&] { setStatus(QStringLiteral("AT&&C1")); });            // 15
-            g.step([&] { reply.clear(); });                                  // 16
+            g.step([&] { port_.output(QStringLiteral("AT&C1\r")); }); // 14
+            g.step([&] { setStatus(QStringLiteral("AT&&C1")); });     // 15
+            g.step([&] { reply.clear(); });                           // 16
             g.step([&] { Pause(1000); });
-            readWhileWaiting(g, reply);                                      // 17
-            g.step([&] { Pause(1000); });                                    // 18
-            g.step([&] { setStatus("Dialing " + form_.txtPhoneNum->text()); });      // 19
+            readWhileWaiting(g, reply);                                               // 17
+            g.step([&] { Pause(1000); });                                             // 18
+            g.step([&] { setStatus("Dialing " + form_.txtPhoneNum->text()); });       // 19
             g.step([&] { port_.output("ATDT" + form_.txtPhoneNum->text() + "\r"); }); // 20
-            g.step([&] { WaitForConnect = true; });                          // 21
+            g.step([&] { WaitForConnect = true; });                                   // 21
             g.step([&] { ModemConnected = false; });
             g.step([&] { countdown = WaitTurns; });
             while (g.test([&] { return countdown >= 0 && WaitForConnect; })) // 22
                 waitTurn(g, countdown, reply);
         }
-        if (g.test([&] { return ModemConnected; })) {                        // 23
-            g.step([&] { form_.tmrCheckModem->setEnabled(false); });         // 23a
-            g.step([&] { Pause(1000); });                                    // 23b
-            g.step([&] { UpdateCarrierStatus(); });                          // 23c
-            g.step([&] { port_.setPortOpen(false); });                       // 23d
+        if (g.test([&] { return ModemConnected; })) {                            // 23
+            g.step([&] { form_.tmrCheckModem->setEnabled(false); });             // 23a
+            g.step([&] { Pause(1000); });                                        // 23b
+            g.step([&] { UpdateCarrierStatus(); });                              // 23c
+            g.step([&] { port_.setPortOpen(false); });                           // 23d
             g.step([&] { setStatus(QStringLiteral("OK to start Ampliview")); }); // 23e
             g.leave();
         }
         g.step([&] { setStatus(QStringLiteral("Did not connect at 9600 bps")); }); // 24a
-        g.step([&] { buttonHangUp_Click(); });                               // 24b
-        g.step([&] { port_.setPortOpen(false); });                           // 24c
+        g.step([&] { buttonHangUp_Click(); });                                     // 24b
+        g.step([&] { port_.setPortOpen(false); });                                 // 24c
     });
 }
 
 void CallControl::waitTurn(ErrorTrap& g, int& countdown, QString& reply) {
-    g.step([&] { Pause(100); });                                             // 22a
-    g.step([&] { --countdown; });                                            // 22b
-    if (g.test([&] { return countdown % 10 == 0; }))                         // 22c
+    g.step([&] { Pause(100); });                     // 22a
+    g.step([&] { --countdown; });                    // 22b
+    if (g.test([&] { return countdown % 10 == 0; })) // 22c
         g.step([&] {
             setStatus("Waiting to Connect: " + QString::number(countdown / 10) + " seconds");
         });
-    g.step([&] { reply.clear(); });                                          // 22d
-    while (g.test([&] { return port_.inBufferCount() != 0; })) {             // 22e
+    g.step([&] { reply.clear(); });                              // 22d
+    while (g.test([&] { return port_.inBufferCount() != 0; })) { // 22e
         readReply(g, reply);
         if (g.test([&] { return reply.contains(u"9600"); })) {
             g.step([&] { ModemConnected = true; });

@@ -13,14 +13,15 @@ struct ProgramEnded {};
 } // namespace
 
 namespace traps {
-const TrapProfile Dial{"\\PXLHELP.HLP",    5003, " in routine ScanVRM", true, false,
-                       texts::PortInUseA, box::Information};
-const TrapProfile HangUp{"\\PXLHELP.HLP",    5003, " in routine Timer1", true, true,
-                         texts::PortInUseB, box::Information};
-const TrapProfile Escape{"\\Help\\KV.HLP",   1,   " in routine Timer1", true, true,
-                         texts::PortInUseB, box::Information};
-const TrapProfile HangUpCommand{"\\PXLHELP.HLP",    5003, " in routine Timer1", false, true,
-                                texts::PortInUseC, box::YesNoInformationNo};
+const TrapProfile Dial{"\\PXLHELP.HLP", 5003, " in routine ScanVRM", true, false, texts::PortInUseA,
+                       box::Information};
+const TrapProfile HangUp{"\\PXLHELP.HLP", 5003, " in routine Timer1", true, true, texts::PortInUseB,
+                         box::Information};
+const TrapProfile Escape{"\\Help\\KV.HLP", 1, " in routine Timer1", true, true, texts::PortInUseB,
+                         box::Information};
+const TrapProfile HangUpCommand{
+    "\\PXLHELP.HLP",        5003, " in routine Timer1", false, true, texts::PortInUseC,
+    box::YesNoInformationNo};
 } // namespace traps
 
 void ErrorTrap::guard(const TrapProfile& profile, TrapSite& site,
@@ -34,15 +35,17 @@ void ErrorTrap::guard(const TrapProfile& profile, TrapSite& site,
     }
 }
 
-void ErrorTrap::leave() { throw LeaveRoutine{}; }
+void ErrorTrap::leave() {
+    throw LeaveRoutine{};
+}
 
 void ErrorTrap::stopIfEnded() const {
     if (site_.programEnd.ended()) throw ProgramEnded{};
 }
 
 int ErrorTrap::show(const QString& text, int style) const {
-    return site_.box.show({text, style, texts::Title,
-                           helpPath(site_.appDir, profile_.helpFile), profile_.helpContext});
+    return site_.box.show({text, style, texts::Title, helpPath(site_.appDir, profile_.helpFile),
+                           profile_.helpContext});
 }
 
 void ErrorTrap::enter(std::int32_t number) {

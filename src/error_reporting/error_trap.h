@@ -43,7 +43,7 @@ struct TrapSite {
 // answers true so the branch it guards runs), leave the routine, or end the program. Once the
 // program has ended no step runs, in this routine or in any routine paused beneath it.
 class ErrorTrap {
-public:
+  public:
     static void guard(const TrapProfile& profile, TrapSite& site,
                       const std::function<void(ErrorTrap&)>& body);
 
@@ -69,7 +69,7 @@ public:
     // Leaves the routine from one of its own steps.
     [[noreturn]] void leave();
 
-private:
+  private:
     ErrorTrap(const TrapProfile& profile, TrapSite& site) : profile_(profile), site_(site) {}
     void enter(std::int32_t number);
     void stopIfEnded() const;

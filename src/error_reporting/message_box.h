@@ -6,8 +6,8 @@ namespace kv {
 
 // Message-box styles and answers as the window system numbers them.
 namespace box {
-constexpr int Information = 64;          // information icon, OK
-constexpr int YesNoInformationNo = 324;  // Yes and No, information icon, No the default
+constexpr int Information = 64;         // information icon, OK
+constexpr int YesNoInformationNo = 324; // Yes and No, information icon, No the default
 constexpr int OK = 1;
 constexpr int Yes = 6;
 constexpr int No = 7;
@@ -23,7 +23,7 @@ struct Dialog {
 
 // A modal message box: shows the dialog and returns the button the operator pressed.
 class MessageBox {
-public:
+  public:
     virtual ~MessageBox() = default;
     virtual int show(const Dialog& dialog) = 0;
 };

@@ -7,7 +7,7 @@ namespace kv {
 // Ending the program: once ended, no step of any routine runs again, including the routines
 // paused beneath the one that ended it. `onEnd` tears the window down, exactly once.
 class ProgramEnd {
-public:
+  public:
     explicit ProgramEnd(std::function<void()> onEnd = {}) : onEnd_(std::move(onEnd)) {}
 
     bool ended() const { return ended_; }
@@ -18,7 +18,7 @@ public:
     }
     void setOnEnd(std::function<void()> onEnd) { onEnd_ = std::move(onEnd); }
 
-private:
+  private:
     bool ended_ = false;
     std::function<void()> onEnd_;
 };

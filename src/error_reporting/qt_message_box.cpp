@@ -24,8 +24,9 @@ int QtMessageBox::show(const Dialog& dialog) {
     box.setDefaultButton(second && (dialog.style & 0x100) ? second : first);
 
     QShortcut help(QKeySequence(Qt::Key_F1), &box);
-    QObject::connect(&help, &QShortcut::activated,
-                     [&] { if (showHelp_) showHelp_(dialog.helpFile, dialog.helpContext); });
+    QObject::connect(&help, &QShortcut::activated, [&] {
+        if (showHelp_) showHelp_(dialog.helpFile, dialog.helpContext);
+    });
 
     box.exec();
     if (!yesNo) return box::OK;

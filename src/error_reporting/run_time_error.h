@@ -17,15 +17,17 @@ constexpr std::int32_t PortNotOpen = 8018;
 
 // A numbered run-time error. Thrown by port operations and caught only by the error trap.
 class RunTimeError : public std::exception {
-public:
+  public:
     explicit RunTimeError(std::int32_t number) : number_(number) {}
     std::int32_t number() const { return number_; }
     const char* what() const noexcept override { return "run-time error"; }
 
-private:
+  private:
     std::int32_t number_;
 };
 
-[[noreturn]] inline void raise(std::int32_t number) { throw RunTimeError(number); }
+[[noreturn]] inline void raise(std::int32_t number) {
+    throw RunTimeError(number);
+}
 
 } // namespace kv

@@ -30,7 +30,7 @@ struct Seams {
 
 // The program's one window with its timers, the serial port and every handler wired up.
 class FrmMain {
-public:
+  public:
     explicit FrmMain(const Seams& seams);
     ~FrmMain();
 
@@ -45,7 +45,7 @@ public:
     void buttonHelp_Click();
     void buttonQuit_Click();
 
-private:
+  private:
     Seams seams_;
     MainWindow window_;
     std::unique_ptr<Timer> tmrCheckModem_;

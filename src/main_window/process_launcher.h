@@ -6,7 +6,7 @@ namespace kv {
 
 // Starts a command line as a separate process and does not wait for it.
 class ProcessLauncher {
-public:
+  public:
     virtual ~ProcessLauncher() = default;
     // False when the process could not be started.
     virtual bool startDetached(const QString& commandLine) = 0;

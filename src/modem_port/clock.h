@@ -8,7 +8,7 @@ namespace kv {
 // A window timer: ticks every interval while enabled; enabling a disabled timer starts a
 // full interval, enabling an enabled one changes nothing.
 class Timer {
-public:
+  public:
     virtual ~Timer() = default;
     virtual void setEnabled(bool on) = 0;
     virtual bool enabled() const = 0;
@@ -17,7 +17,7 @@ public:
 
 // Everything that waits goes through here, so tests can run the sequences on a virtual clock.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
 
     // Waits at least `ms` milliseconds while window events (clicks, timer ticks, repaints) run,

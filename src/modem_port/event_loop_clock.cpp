@@ -9,7 +9,7 @@ namespace kv {
 namespace {
 
 class QtTimer : public Timer {
-public:
+  public:
     QtTimer(int intervalMs, std::function<void()> onTick, std::shared_ptr<bool> stopped)
         : stopped_(std::move(stopped)) {
         timer_.setTimerType(Qt::PreciseTimer);
@@ -25,7 +25,7 @@ public:
     bool enabled() const override { return timer_.isActive(); }
     int interval() const override { return timer_.interval(); }
 
-private:
+  private:
     QTimer timer_;
     std::shared_ptr<bool> stopped_;
 };
@@ -56,6 +56,8 @@ std::unique_ptr<Timer> EventLoopClock::createTimer(int intervalMs, std::function
     return std::make_unique<QtTimer>(intervalMs, std::move(onTick), stopped_);
 }
 
-void EventLoopClock::stop() { *stopped_ = true; }
+void EventLoopClock::stop() {
+    *stopped_ = true;
+}
 
 } // namespace kv

@@ -10,13 +10,13 @@ namespace kv {
 // timer ends, so the window stays alive while the CPU sleeps; elapsed time comes from a
 // monotonic clock, so every pause ends.
 class EventLoopClock : public Clock {
-public:
+  public:
     EventLoopClock();
     void pause(int ms) override;
     std::unique_ptr<Timer> createTimer(int intervalMs, std::function<void()> onTick) override;
     void stop() override;
 
-private:
+  private:
     std::shared_ptr<bool> stopped_;
 };
 

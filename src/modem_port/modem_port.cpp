@@ -27,7 +27,9 @@ void ModemPort::setPortOpen(bool open) {
     }
 }
 
-int ModemPort::inBufferCount() { return open_ ? bytesWaiting() : 0; }
+int ModemPort::inBufferCount() {
+    return open_ ? bytesWaiting() : 0;
+}
 
 void ModemPort::setInBufferCount(int count) {
     requireOpen();
@@ -62,7 +64,8 @@ bool ModemPort::cdHolding() {
 QByteArray ModemPort::toWireBytes(const QString& text) {
     QByteArray bytes;
     bytes.reserve(text.size());
-    for (char32_t c : text.toUcs4()) bytes.append(c <= 0xFF ? char(c) : '?');
+    for (char32_t c : text.toUcs4())
+        bytes.append(c <= 0xFF ? char(c) : '?');
     return bytes;
 }
 

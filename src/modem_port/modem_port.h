@@ -13,7 +13,7 @@ namespace kv {
 // On a closed port "bytes waiting" answers 0, so every reading loop ends there; reading, writing,
 // carrier detect and clearing the buffers raise 8018; closing and DTR succeed quietly.
 class ModemPort {
-public:
+  public:
     virtual ~ModemPort() = default;
 
     void setCommPort(std::int16_t number); // 8002 for a number below 1, 8005 while open
@@ -26,7 +26,7 @@ public:
     void setInputMode(int mode) { inputMode_ = mode; }
 
     int inBufferCount();
-    void setInBufferCount(int count); // 0 discards what was received
+    void setInBufferCount(int count);  // 0 discards what was received
     void setOutBufferCount(int count); // 0 discards what is not yet sent
     void setDTREnable(bool on);
     bool dtrEnable() const { return dtrEnable_; }
@@ -37,7 +37,7 @@ public:
 
     static QByteArray toWireBytes(const QString& text);
 
-protected:
+  protected:
     virtual void openDevice(std::int16_t number, const QString& settings) = 0;
     virtual void closeDevice() = 0;
     virtual int bytesWaiting() = 0;
@@ -52,7 +52,7 @@ protected:
     // closed and behaves as a closed port.
     void deviceLost();
 
-private:
+  private:
     void requireOpen() const;
 
     std::int16_t commPort_ = 1;

@@ -26,7 +26,7 @@ Timeline statusesFrom(const DialerRig& rig, qint64 from) {
 
 class DialTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void connectingDialShowsEachStepOnTime();
     void unansweredDialCountsDownTo0ThenHangsUp();
     void onlyTextWith9600InOneTurnConnects_data();
@@ -45,8 +45,8 @@ void DialTest::connectingDialShowsEachStepOnTime() {
     rig.enterNumber("5551234");
     rig.clickDial();
 
-    Timeline expected{{0, "Configuring modem"}, {0, "AT&&F0"}, {1000, "AT&&C1"},
-                      {3000, "Dialing 5551234"}};
+    Timeline expected{
+        {0, "Configuring modem"}, {0, "AT&&F0"}, {1000, "AT&&C1"}, {3000, "Dialing 5551234"}};
     for (int n = 44; n >= 39; --n)
         expected.append({4000 + 1000 * (44 - n), QString("Waiting to Connect: %1 seconds").arg(n)});
     expected.append({9000, "Connected"});
@@ -78,10 +78,9 @@ void DialTest::unansweredDialCountsDownTo0ThenHangsUp() {
     QCOMPARE(countdown.size(), 45);
     QVERIFY(countdown.contains("Waiting to Connect: 0 seconds"));
     QVERIFY(!countdown.contains("Waiting to Connect: 45 seconds"));
-    QCOMPARE(statusesFrom(rig, 48000),
-             Timeline({{48000, "Waiting to Connect: 0 seconds"},
-                       {48100, "Did not connect at 9600 bps"},
-                       {48100, "Hanging up"}}));
+    QCOMPARE(statusesFrom(rig, 48000), Timeline({{48000, "Waiting to Connect: 0 seconds"},
+                                                 {48100, "Did not connect at 9600 bps"},
+                                                 {48100, "Hanging up"}}));
     QVERIFY(rig.form().Timer1->enabled());
     QVERIFY(rig.form().tmrCheckModem->enabled());
 
@@ -109,14 +108,14 @@ void DialTest::onlyTextWith9600InOneTurnConnects_data() {
                                 << false;
     QTest::newRow("NO DIALTONE") << "5551234" << int(Outcome::NoDialtone) << QByteArrayList{}
                                  << false;
-    QTest::newRow("echoed number holds 9600") << "19600" << int(Outcome::Silence)
-                                              << QByteArrayList{} << true;
-    QTest::newRow("9600 inside line noise") << "5551234" << int(Outcome::Silence)
-                                            << QByteArrayList{"\x01z9600\xff"} << true;
-    QTest::newRow("96 and 00 in two turns") << "5551234" << int(Outcome::Silence)
-                                            << QByteArrayList{"96", "00"} << false;
-    QTest::newRow("9600 split by CR LF") << "5551234" << int(Outcome::Silence)
-                                         << QByteArrayList{"96\r\n00"} << true;
+    QTest::newRow("echoed number holds 9600")
+        << "19600" << int(Outcome::Silence) << QByteArrayList{} << true;
+    QTest::newRow("9600 inside line noise")
+        << "5551234" << int(Outcome::Silence) << QByteArrayList{"\x01z9600\xff"} << true;
+    QTest::newRow("96 and 00 in two turns")
+        << "5551234" << int(Outcome::Silence) << QByteArrayList{"96", "00"} << false;
+    QTest::newRow("9600 split by CR LF")
+        << "5551234" << int(Outcome::Silence) << QByteArrayList{"96\r\n00"} << true;
 }
 
 void DialTest::onlyTextWith9600InOneTurnConnects() {
@@ -127,7 +126,8 @@ void DialTest::onlyTextWith9600InOneTurnConnects() {
 
     DialerRig rig;
     rig.modem().setScript(number, {Outcome(outcome), 4000});
-    for (int i = 0; i < injected.size(); ++i) rig.modem().inject(injected[i], 10'000 + 100 * i);
+    for (int i = 0; i < injected.size(); ++i)
+        rig.modem().inject(injected[i], 10'000 + 100 * i);
     rig.enterNumber(number);
     rig.clickDial();
 
@@ -146,13 +146,13 @@ void DialTest::numberIsUsedAsTypedWhenDialling_data() {
     QTest::addColumn<QString>("shown");
 
     QTest::newRow("blanks") << "   " << QString() << QByteArray("ATDT   \r") << "Dialing    ";
-    QTest::newRow("punctuation kept") << "9,(555) 123-4567" << QString()
-                                      << QByteArray("ATDT9,(555) 123-4567\r")
-                                      << "Dialing 9,(555) 123-4567";
-    QTest::newRow("changed while configuring") << "111" << "222" << QByteArray("ATDT222\r")
-                                               << "Dialing 222";
-    QTest::newRow("emptied while configuring") << "111" << "" << QByteArray("ATDT\r")
-                                               << "Dialing ";
+    QTest::newRow("punctuation kept")
+        << "9,(555) 123-4567" << QString() << QByteArray("ATDT9,(555) 123-4567\r")
+        << "Dialing 9,(555) 123-4567";
+    QTest::newRow("changed while configuring") << "111"
+                                               << "222" << QByteArray("ATDT222\r") << "Dialing 222";
+    QTest::newRow("emptied while configuring") << "111"
+                                               << "" << QByteArray("ATDT\r") << "Dialing ";
 }
 
 void DialTest::numberIsUsedAsTypedWhenDialling() {
@@ -230,13 +230,14 @@ void DialTest::dialPressedDuringAPauseRunsAgainInsideIt() {
     // the first opened, and releases it. The first then goes on with the port closed under it:
     // its commands are passed over, its wait runs out and the staged hang-up follows.
     rig.clock.runFor(10'000);
-    const QList<QPair<qint64, QByteArray>> wire{
-        {0, "AT&F0\r"},         {500, "AT&F0\r"}, {1500, "AT&C1\r"}, {3500, "ATDT5551234\r"},
-        {55600, "+++"}, {58600, "ATH\r"}};
+    const QList<QPair<qint64, QByteArray>> wire{{0, "AT&F0\r"},    {500, "AT&F0\r"},
+                                                {1500, "AT&C1\r"}, {3500, "ATDT5551234\r"},
+                                                {55600, "+++"},    {58600, "ATH\r"}};
     QCOMPARE(rig.wire(), wire);
     QCOMPARE(rig.port.opens(), 2);
     QVERIFY(rig.statuses.contains(qMakePair(qint64(6500), QString("OK to start Ampliview"))));
-    QVERIFY(rig.statuses.contains(qMakePair(qint64(53600), QString("Did not connect at 9600 bps"))));
+    QVERIFY(
+        rig.statuses.contains(qMakePair(qint64(53600), QString("Did not connect at 9600 bps"))));
     QCOMPARE(rig.status(), QString("Offline - Ready to dial"));
     QVERIFY(rig.box.shown.isEmpty());
     QVERIFY(!rig.modem().carrier(rig.clock.now()));

@@ -19,7 +19,7 @@ using namespace kv;
 // pseudo-terminal. How long each gap lasts is measured by bench/dial_cycle, not asserted here.
 class EndToEndTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void dialConnectAndHangUpOverAPty();
 };
 
@@ -40,7 +40,7 @@ void EndToEndTest::dialConnectAndHangUpOverAPty() {
     MainWindow& w = frm.window();
 
     w.txtPhoneNum->setText("5551231"); // the simulator connects at 9600 after 5 s
-    w.buttonConnect->click();           // returns once the dial is over
+    w.buttonConnect->click();          // returns once the dial is over
     QCOMPARE(w.lblStatus->caption(), QString("OK to start Ampliview"));
     QVERIFY(!port.portOpen());
 

@@ -24,7 +24,7 @@ Timeline statusesFrom(const DialerRig& rig, qint64 from) {
 
 class HangUpTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void stagedHangUpAfterAConnection();
     void clicksWithin2sGiveOneEscape_data();
     void clicksWithin2sGiveOneEscape();
@@ -79,7 +79,8 @@ void HangUpTest::clicksWithin2sGiveOneEscape() {
     rig.clickHangUp();
     QVERIFY(rig.form().tmrCheckModem->enabled());
     QCOMPARE(rig.lamp(), QString("<Unknown>"));
-    for (int at : clicks.mid(1)) rig.hangUpAt(at);
+    for (int at : clicks.mid(1))
+        rig.hangUpAt(at);
     rig.clock.runFor(20'000);
 
     QCOMPARE(rig.wire(), Wire({{escapeAt, "+++"}, {escapeAt + 3000, "ATH\r"}}));
@@ -99,12 +100,11 @@ void HangUpTest::hangUpDuringTheWaitEndsItAtTheNextTest() {
     rig.clock.runFor(20'000);
 
     QCOMPARE(lampAfterClick, QString("<Unknown>"));
-    QCOMPARE(statusesFrom(rig, 10'000),
-             Timeline({{10'000, "Waiting to Connect: 38 seconds"},
-                       {10'000, "Hanging up"},
-                       {10'100, "Did not connect at 9600 bps"},
-                       {10'100, "Hanging up"},
-                       {20'100, "Offline - Ready to dial"}}));
+    QCOMPARE(statusesFrom(rig, 10'000), Timeline({{10'000, "Waiting to Connect: 38 seconds"},
+                                                  {10'000, "Hanging up"},
+                                                  {10'100, "Did not connect at 9600 bps"},
+                                                  {10'100, "Hanging up"},
+                                                  {20'100, "Offline - Ready to dial"}}));
     // One escape stage, 2000 ms after the dial's own second hang-up request.
     QCOMPARE(rig.wire().mid(3), Wire({{12'100, "+++"}, {15'100, "ATH\r"}}));
 }
@@ -125,9 +125,11 @@ void HangUpTest::hangUpWhileConfiguringDoesNotCancelTheDial() {
                                {5500, "ATH\r"},
                                {55'500, "+++"},
                                {58'500, "ATH\r"}}));
-    QVERIFY(rig.statuses.contains(qMakePair(qint64(4500), QString("Waiting to Connect: 44 seconds"))));
+    QVERIFY(
+        rig.statuses.contains(qMakePair(qint64(4500), QString("Waiting to Connect: 44 seconds"))));
     // The wait counts turns, not time: the turn that ran the hang-up command lasted 5 s.
-    QVERIFY(rig.statuses.contains(qMakePair(qint64(53'500), QString("Did not connect at 9600 bps"))));
+    QVERIFY(
+        rig.statuses.contains(qMakePair(qint64(53'500), QString("Did not connect at 9600 bps"))));
     QCOMPARE(rig.statuses.last(), qMakePair(qint64(63'500), QString("Offline - Ready to dial")));
     QVERIFY(rig.box.shown.isEmpty());
     QVERIFY(!rig.port.portOpen());

@@ -21,14 +21,15 @@ const QString Invalid = "You have selected an invalid COM port number.";
 
 QStringList dialogStarts(const DialerRig& rig) {
     QStringList starts;
-    for (const Dialog& d : rig.box.shown) starts << d.text.left(d.text.indexOf('.') + 1);
+    for (const Dialog& d : rig.box.shown)
+        starts << d.text.left(d.text.indexOf('.') + 1);
     return starts;
 }
 } // namespace
 
 class PortErrorsTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void portHeldElsewhereCancelsTheHangUp_data();
     void portHeldElsewhereCancelsTheHangUp();
     void invalidPort_data();
@@ -66,7 +67,8 @@ void PortErrorsTest::portHeldElsewhereCancelsTheHangUp() {
     rig.clock.runFor(20'000);
 
     QStringList shown;
-    for (const Dialog& d : rig.box.shown) shown << d.text.left(dialogs.value(shown.size()).size());
+    for (const Dialog& d : rig.box.shown)
+        shown << d.text.left(dialogs.value(shown.size()).size());
     QCOMPARE(shown, dialogs);
     QCOMPARE(rig.status(), QString("Hang up attempt cancelled"));
     QCOMPARE(rig.lamp(), QString("<Unknown>"));
@@ -98,8 +100,7 @@ void PortErrorsTest::invalidPort() {
 
     QCOMPARE(dialogStarts(rig), QStringList{Invalid});
     QCOMPARE(rig.box.shown.first().style, 64);
-    QCOMPARE(rig.status(),
-             QString(dial ? "Offline - Ready to dial" : "Hang up attempt cancelled"));
+    QCOMPARE(rig.status(), QString(dial ? "Offline - Ready to dial" : "Hang up attempt cancelled"));
     QVERIFY(!rig.port.portOpen());
     QVERIFY(rig.wire().isEmpty());
     QVERIFY(!rig.form().Timer1->enabled());
@@ -179,7 +180,8 @@ void PortErrorsTest::quitDuringACallSendsNothingMore() {
     DialerRig rig;
     rig.enterNumber("5551234");
     rig.window().show();
-    rig.clock.at(1500, [&] { closeBox ? void(rig.window().close()) : rig.window().buttonQuit->click(); });
+    rig.clock.at(1500,
+                 [&] { closeBox ? void(rig.window().close()) : rig.window().buttonQuit->click(); });
     rig.clickDial();
     rig.clock.runFor(60'000);
 

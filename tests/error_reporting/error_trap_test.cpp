@@ -12,17 +12,24 @@ namespace {
 // The dialog texts as the operator must read them, written out here independently of the code.
 const QString CRLF = "\r\n";
 const QString Invalid = "You have selected an invalid COM port number. Select a valid COM port "
-                        "number and try again" + CRLF + CRLF;
+                        "number and try again" +
+                        CRLF + CRLF;
 const QString InUseA = "The COM port you have selected to connect to your modem is being used by "
                        "another program.  Close that other program and try again.  Also verify "
-                       "that you have selected the correct COM port." + CRLF + CRLF;
+                       "that you have selected the correct COM port." +
+                       CRLF + CRLF;
 const QString InUseHead = "The COM port you have selected to connect to your modem" + CRLF +
                           "is being used by another program such as Ampliview.  Verify that the "
-                          "COM port you have selected is indeed" + CRLF;
-const QString InUseB = InUseHead + "the port with your modem.  If so, close the other program "
-                                   "(such as Ampliview) and retry dialing." + CRLF + CRLF;
-const QString InUseC = InUseHead + "the port with your modem.  If so, close the other program "
-                                   "(such as Ampliview)" + CRLF + "and retry dialing." + CRLF + CRLF;
+                          "COM port you have selected is indeed" +
+                          CRLF;
+const QString InUseB = InUseHead +
+                       "the port with your modem.  If so, close the other program "
+                       "(such as Ampliview) and retry dialing." +
+                       CRLF + CRLF;
+const QString InUseC = InUseHead +
+                       "the port with your modem.  If so, close the other program "
+                       "(such as Ampliview)" +
+                       CRLF + "and retry dialing." + CRLF + CRLF;
 QString unexpected(const QString& number, const QString& routine) {
     return "Unexpected error " + number + " in routine " + routine + CRLF + CRLF +
            "Note error number and situation and contact Kestrel-Downe" + CRLF + CRLF +
@@ -44,7 +51,7 @@ Q_DECLARE_METATYPE(Outcome)
 
 class ErrorTrapTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void decidesEachErrorClassPerRoutine_data();
     void decidesEachErrorClassPerRoutine();
     void failedTestRunsTheBranchItGuards();
@@ -67,13 +74,13 @@ void ErrorTrapTest::decidesEachErrorClassPerRoutine_data() {
     QTest::newRow("Dial 8005") << "Dial" << 8005 << Yes << InUseA << 64 << "I" << Outcome::Continue;
     QTest::newRow("Dial 8012") << "Dial" << 8012 << Yes << "" << 0 << "" << Outcome::Continue;
     QTest::newRow("Dial 8018") << "Dial" << 8018 << Yes << "" << 0 << "" << Outcome::Continue;
-    QTest::newRow("Dial 13 Yes") << "Dial" << 13 << Yes << unexpected("13", "ScanVRM") << 324
-                                 << "" << Outcome::Continue;
+    QTest::newRow("Dial 13 Yes") << "Dial" << 13 << Yes << unexpected("13", "ScanVRM") << 324 << ""
+                                 << Outcome::Continue;
     QTest::newRow("Dial 13 No") << "Dial" << 13 << No << unexpected("13", "ScanVRM") << 324 << ""
                                 << Outcome::End;
-    QTest::newRow("Dial negative") << "Dial" << -2147221504 << Yes
-                                   << unexpected("-2147221504", "ScanVRM") << 324 << ""
-                                   << Outcome::Continue;
+    QTest::newRow("Dial negative")
+        << "Dial" << -2147221504 << Yes << unexpected("-2147221504", "ScanVRM") << 324 << ""
+        << Outcome::Continue;
     // Hang Up
     QTest::newRow("HangUp 8002") << "HangUp" << 8002 << Yes << Invalid << 64 << "C"
                                  << Outcome::Leave;
@@ -88,17 +95,17 @@ void ErrorTrapTest::decidesEachErrorClassPerRoutine_data() {
     QTest::newRow("Timer1 8005") << "Timer1" << 8005 << Yes << InUseB << 64 << "IC"
                                  << Outcome::Leave;
     QTest::newRow("Timer1 8012") << "Timer1" << 8012 << Yes << "" << 0 << "" << Outcome::Continue;
-    QTest::newRow("Timer1 13 Yes") << "Timer1" << 13 << Yes << unexpected("13", "Timer1") << 324
-                                   << "" << Outcome::Continue;
+    QTest::newRow("Timer1 13 Yes")
+        << "Timer1" << 13 << Yes << unexpected("13", "Timer1") << 324 << "" << Outcome::Continue;
     // Hang-up command stage: no invalid-port dialog, and Yes/No on the port-in-use text
     QTest::newRow("Timer2 8002 Yes") << "Timer2" << 8002 << Yes << unexpected("8002", "Timer1")
                                      << 324 << "" << Outcome::Continue;
-    QTest::newRow("Timer2 8002 No") << "Timer2" << 8002 << No << unexpected("8002", "Timer1")
-                                    << 324 << "" << Outcome::End;
-    QTest::newRow("Timer2 8005 Yes") << "Timer2" << 8005 << Yes << InUseC << 324 << "IC"
-                                     << Outcome::Leave;
-    QTest::newRow("Timer2 8005 No") << "Timer2" << 8005 << No << InUseC << 324 << "IC"
-                                    << Outcome::Leave;
+    QTest::newRow("Timer2 8002 No")
+        << "Timer2" << 8002 << No << unexpected("8002", "Timer1") << 324 << "" << Outcome::End;
+    QTest::newRow("Timer2 8005 Yes")
+        << "Timer2" << 8005 << Yes << InUseC << 324 << "IC" << Outcome::Leave;
+    QTest::newRow("Timer2 8005 No")
+        << "Timer2" << 8005 << No << InUseC << 324 << "IC" << Outcome::Leave;
     QTest::newRow("Timer2 8018") << "Timer2" << 8018 << No << "" << 0 << "" << Outcome::Continue;
 }
 

@@ -13,30 +13,50 @@ DialerRig::DialerRig(const std::function<Clock&(VirtualClock&)>& seamClock)
       frm({port, seamClock ? seamClock(clock) : clock, box, launcher,
            QStringLiteral("/opt/talvo dialer"), [this] { ++quits; }}) {
     QObject::connect(frm.window().lblStatus, &CaptionLabel::captionChanged,
-                     [this](const QString& text) { statuses.append({clock.now(), text}); });
+                     [this](const QString& text) {
+                         statuses.append({clock.now(), text});
+                     });
 }
 
-void DialerRig::enterNumber(const QString& number) { window().txtPhoneNum->setText(number); }
+void DialerRig::enterNumber(const QString& number) {
+    window().txtPhoneNum->setText(number);
+}
 
 void DialerRig::selectPort(const QString& comboText) {
     window().Combo1->setEditText(comboText);
 }
 
-void DialerRig::clickDial() { window().buttonConnect->click(); }
+void DialerRig::clickDial() {
+    window().buttonConnect->click();
+}
 
-void DialerRig::clickHangUp() { window().buttonHangUp->click(); }
+void DialerRig::clickHangUp() {
+    window().buttonHangUp->click();
+}
 
-void DialerRig::dialAt(qint64 when) { clock.at(when, [this] { clickDial(); }); }
+void DialerRig::dialAt(qint64 when) {
+    clock.at(when, [this] { clickDial(); });
+}
 
-void DialerRig::hangUpAt(qint64 when) { clock.at(when, [this] { clickHangUp(); }); }
+void DialerRig::hangUpAt(qint64 when) {
+    clock.at(when, [this] { clickHangUp(); });
+}
 
-QString DialerRig::status() const { return frm.window().lblStatus->caption(); }
+QString DialerRig::status() const {
+    return frm.window().lblStatus->caption();
+}
 
-QString DialerRig::reply() const { return frm.window().txtReply->caption(); }
+QString DialerRig::reply() const {
+    return frm.window().txtReply->caption();
+}
 
-QString DialerRig::lamp() const { return frm.window().txtModemStatus->caption(); }
+QString DialerRig::lamp() const {
+    return frm.window().txtModemStatus->caption();
+}
 
-std::uint32_t DialerRig::lampColour() const { return frm.window().txtModemStatus->backColor(); }
+std::uint32_t DialerRig::lampColour() const {
+    return frm.window().txtModemStatus->backColor();
+}
 
 QList<QPair<qint64, QByteArray>> DialerRig::wire() {
     QList<QPair<qint64, QByteArray>> writes;
@@ -47,7 +67,8 @@ QList<QPair<qint64, QByteArray>> DialerRig::wire() {
 
 QByteArray DialerRig::wireBytes() {
     QByteArray all;
-    for (const auto& w : wire()) all += w.second;
+    for (const auto& w : wire())
+        all += w.second;
     return all;
 }
 

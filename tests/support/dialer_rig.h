@@ -16,7 +16,7 @@ namespace kv::test {
 // The whole program on test doubles: the window and its handlers, a simulated modem on the
 // serial port, a virtual clock, scripted message boxes and a recording process launcher.
 class DialerRig {
-public:
+  public:
     // `seamClock` may stand a clock of the test's own between the program and `clock`, to watch
     // its pauses and timers; by default the program runs on `clock` itself.
     explicit DialerRig(const std::function<Clock&(VirtualClock&)>& seamClock = {});

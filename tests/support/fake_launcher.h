@@ -7,7 +7,7 @@
 namespace kv::test {
 
 class FakeLauncher : public ProcessLauncher {
-public:
+  public:
     bool startDetached(const QString& commandLine) override {
         started.append(commandLine);
         return starts;

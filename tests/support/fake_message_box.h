@@ -10,7 +10,7 @@ namespace kv::test {
 // Answers dialogs from a script and keeps every one it was shown. Without a scripted answer,
 // an OK box answers OK and a Yes/No box answers `otherwise`.
 class FakeMessageBox : public MessageBox {
-public:
+  public:
     int show(const Dialog& dialog) override {
         shown.append(dialog);
         if (whileOpen) whileOpen(dialog);

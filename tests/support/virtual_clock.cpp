@@ -5,7 +5,7 @@
 namespace kv::test {
 
 class VirtualClock::VirtualTimer : public Timer {
-public:
+  public:
     VirtualTimer(VirtualClock& clock, int interval, std::function<void()> onTick)
         : clock_(clock), interval_(interval), onTick_(std::move(onTick)) {
         clock_.timers_.push_back(this);
@@ -33,7 +33,7 @@ public:
         ticking_ = false;
     }
 
-private:
+  private:
     void arm(qint64 from) {
         enabled_ = true;
         dueAt_ = from + interval_;
@@ -66,7 +66,8 @@ std::unique_ptr<Timer> VirtualClock::createTimer(int intervalMs, std::function<v
 
 void VirtualClock::stop() {
     stopped_ = true;
-    for (VirtualTimer* timer : timers_) timer->setEnabled(false);
+    for (VirtualTimer* timer : timers_)
+        timer->setEnabled(false);
     actions_.clear();
 }
 

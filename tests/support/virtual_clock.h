@@ -13,7 +13,7 @@ namespace kv::test {
 // 45-second sequence runs in microseconds and a test can click at any virtual instant.
 // An event due at the very instant a pause ends comes after that pause.
 class VirtualClock : public Clock {
-public:
+  public:
     qint64 now() const { return now_; }
     void pause(int ms) override;
     std::unique_ptr<Timer> createTimer(int intervalMs, std::function<void()> onTick) override;
@@ -26,11 +26,11 @@ public:
     void runUntil(qint64 when);
     void runFor(qint64 ms) { runUntil(now_ + ms); }
 
-    int depth() const { return depth_; }         // pauses running now, one inside the other
-    int deepest() const { return deepest_; }     // the most there ever were
-    qint64 pauses() const { return pauses_; }    // pauses begun
+    int depth() const { return depth_; }      // pauses running now, one inside the other
+    int deepest() const { return deepest_; }  // the most there ever were
+    qint64 pauses() const { return pauses_; } // pauses begun
 
-private:
+  private:
     class VirtualTimer;
     struct Action {
         qint64 when;
