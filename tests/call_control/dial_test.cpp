@@ -12,18 +12,6 @@ using namespace kv;
 using namespace kv::test;
 using sim::Outcome;
 
-namespace {
-using Timeline = QList<QPair<qint64, QString>>;
-
-// Status texts from `from` on, in order.
-Timeline statusesFrom(const DialerRig& rig, qint64 from) {
-    Timeline t;
-    for (const auto& s : rig.statuses)
-        if (s.first >= from) t.append(s);
-    return t;
-}
-} // namespace
-
 class DialTest : public QObject {
     Q_OBJECT
   private slots:
@@ -53,8 +41,7 @@ void DialTest::connectingDialShowsEachStepOnTime() {
     expected.append({10000, "OK to start Ampliview"});
     QCOMPARE(rig.statuses, expected);
 
-    const QList<QPair<qint64, QByteArray>> wire{
-        {0, "AT&F0\r"}, {1000, "AT&C1\r"}, {3000, "ATDT5551234\r"}};
+    const Wire wire{{0, "AT&F0\r"}, {1000, "AT&C1\r"}, {3000, "ATDT5551234\r"}};
     QCOMPARE(rig.wire(), wire);
     QCOMPARE(rig.window().lblStatus->shownText(), QString("OK to start Ampliview"));
     QVERIFY(!rig.port.portOpen());
@@ -78,14 +65,14 @@ void DialTest::unansweredDialCountsDownTo0ThenHangsUp() {
     QCOMPARE(countdown.size(), 45);
     QVERIFY(countdown.contains("Waiting to Connect: 0 seconds"));
     QVERIFY(!countdown.contains("Waiting to Connect: 45 seconds"));
-    QCOMPARE(statusesFrom(rig, 48000), Timeline({{48000, "Waiting to Connect: 0 seconds"},
-                                                 {48100, "Did not connect at 9600 bps"},
-                                                 {48100, "Hanging up"}}));
+    QCOMPARE(rig.statusesFrom(48000), Timeline({{48000, "Waiting to Connect: 0 seconds"},
+                                                {48100, "Did not connect at 9600 bps"},
+                                                {48100, "Hanging up"}}));
     QVERIFY(rig.form().Timer1->enabled());
     QVERIFY(rig.form().tmrCheckModem->enabled());
 
     rig.clock.runFor(20'000);
-    const QList<QPair<qint64, QByteArray>> tail{{50100, "+++"}, {53100, "ATH\r"}};
+    const Wire tail{{50100, "+++"}, {53100, "ATH\r"}};
     QCOMPARE(rig.wire().mid(3), tail);
     QCOMPARE(rig.status(), QString("Offline - Ready to dial"));
     QCOMPARE(rig.statuses.last().first, 58100);
@@ -230,9 +217,8 @@ void DialTest::dialPressedDuringAPauseRunsAgainInsideIt() {
     // the first opened, and releases it. The first then goes on with the port closed under it:
     // its commands are passed over, its wait runs out and the staged hang-up follows.
     rig.clock.runFor(10'000);
-    const QList<QPair<qint64, QByteArray>> wire{{0, "AT&F0\r"},    {500, "AT&F0\r"},
-                                                {1500, "AT&C1\r"}, {3500, "ATDT5551234\r"},
-                                                {55600, "+++"},    {58600, "ATH\r"}};
+    const Wire wire{{0, "AT&F0\r"},          {500, "AT&F0\r"}, {1500, "AT&C1\r"},
+                    {3500, "ATDT5551234\r"}, {55600, "+++"},   {58600, "ATH\r"}};
     QCOMPARE(rig.wire(), wire);
     QCOMPARE(rig.port.opens(), 2);
     QVERIFY(rig.statuses.contains(qMakePair(qint64(6500), QString("OK to start Ampliview"))));

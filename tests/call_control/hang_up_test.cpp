@@ -10,18 +10,6 @@ using namespace kv;
 using namespace kv::test;
 using sim::Outcome;
 
-namespace {
-using Wire = QList<QPair<qint64, QByteArray>>;
-using Timeline = QList<QPair<qint64, QString>>;
-
-Timeline statusesFrom(const DialerRig& rig, qint64 from) {
-    Timeline t;
-    for (const auto& s : rig.statuses)
-        if (s.first >= from) t.append(s);
-    return t;
-}
-} // namespace
-
 class HangUpTest : public QObject {
     Q_OBJECT
   private slots:
@@ -49,7 +37,7 @@ void HangUpTest::stagedHangUpAfterAConnection() {
     QCOMPARE(rig.wire().mid(3), Wire({{22'000, "+++"}, {25'000, "ATH\r"}}));
     QCOMPARE(replyAfterEscape, QString("OK"));
     QCOMPARE(rig.reply(), QString("ATHOK"));
-    QCOMPARE(statusesFrom(rig, 20'000),
+    QCOMPARE(rig.statusesFrom(20'000),
              Timeline({{20'000, "Hanging up"}, {30'000, "Offline - Ready to dial"}}));
     QVERIFY(!rig.port.portOpen());
     QVERIFY(!rig.port.dtr());
@@ -100,11 +88,11 @@ void HangUpTest::hangUpDuringTheWaitEndsItAtTheNextTest() {
     rig.clock.runFor(20'000);
 
     QCOMPARE(lampAfterClick, QString("<Unknown>"));
-    QCOMPARE(statusesFrom(rig, 10'000), Timeline({{10'000, "Waiting to Connect: 38 seconds"},
-                                                  {10'000, "Hanging up"},
-                                                  {10'100, "Did not connect at 9600 bps"},
-                                                  {10'100, "Hanging up"},
-                                                  {20'100, "Offline - Ready to dial"}}));
+    QCOMPARE(rig.statusesFrom(10'000), Timeline({{10'000, "Waiting to Connect: 38 seconds"},
+                                                 {10'000, "Hanging up"},
+                                                 {10'100, "Did not connect at 9600 bps"},
+                                                 {10'100, "Hanging up"},
+                                                 {20'100, "Offline - Ready to dial"}}));
     // One escape stage, 2000 ms after the dial's own second hang-up request.
     QCOMPARE(rig.wire().mid(3), Wire({{12'100, "+++"}, {15'100, "ATH\r"}}));
 }

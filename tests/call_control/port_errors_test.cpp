@@ -163,7 +163,7 @@ void PortErrorsTest::endingInsideAPauseStopsTheRoutineBeneath() {
 
     QCOMPARE(rig.box.shown.size(), 1);
     QVERIFY(rig.box.shown.first().text.startsWith("Unexpected error 13 in routine Timer1"));
-    QCOMPARE(rig.wire(), (QList<QPair<qint64, QByteArray>>{{0, "AT&F0\r"}, {1000, "AT&C1\r"}}));
+    QCOMPARE(rig.wire(), (Wire{{0, "AT&F0\r"}, {1000, "AT&C1\r"}}));
     QCOMPARE(rig.statuses.size(), said);
     QCOMPARE(rig.statuses.last().first, 3000); // "Dialing 5551234"; the wait never counted
     QCOMPARE(rig.quits, 1);
@@ -185,7 +185,7 @@ void PortErrorsTest::quitDuringACallSendsNothingMore() {
     rig.clickDial();
     rig.clock.runFor(60'000);
 
-    QCOMPARE(rig.wire(), (QList<QPair<qint64, QByteArray>>{{0, "AT&F0\r"}, {1000, "AT&C1\r"}}));
+    QCOMPARE(rig.wire(), (Wire{{0, "AT&F0\r"}, {1000, "AT&C1\r"}}));
     QCOMPARE(rig.quits, 1);
     QVERIFY(!rig.window().isVisible());
     QVERIFY(rig.box.shown.isEmpty());

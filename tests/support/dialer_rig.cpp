@@ -58,11 +58,18 @@ std::uint32_t DialerRig::lampColour() const {
     return frm.window().txtModemStatus->backColor();
 }
 
-QList<QPair<qint64, QByteArray>> DialerRig::wire() {
-    QList<QPair<qint64, QByteArray>> writes;
+Wire DialerRig::wire() {
+    Wire writes;
     for (const auto& r : modem().received())
         writes.append({r.at, r.bytes});
     return writes;
+}
+
+Timeline DialerRig::statusesFrom(qint64 from) const {
+    Timeline later;
+    for (const auto& s : statuses)
+        if (s.first >= from) later.append(s);
+    return later;
 }
 
 QByteArray DialerRig::wireBytes() {

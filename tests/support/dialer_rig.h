@@ -13,6 +13,9 @@
 
 namespace kv::test {
 
+using Timeline = QList<QPair<qint64, QString>>; // status texts with their virtual times
+using Wire = Wire;                              // writes to the modem with their virtual times
+
 // The whole program on test doubles: the window and its handlers, a simulated modem on the
 // serial port, a virtual clock, scripted message boxes and a recording process launcher.
 class DialerRig {
@@ -47,9 +50,10 @@ class DialerRig {
     std::uint32_t lampColour() const;
 
     // Every status-line text as it was set, with its virtual time.
-    QList<QPair<qint64, QString>> statuses;
+    Timeline statuses;
+    Timeline statusesFrom(qint64 from) const;
     // What reached the modem, one entry per write, with its virtual time.
-    QList<QPair<qint64, QByteArray>> wire();
+    Wire wire();
     QByteArray wireBytes();
 };
 
