@@ -14,7 +14,7 @@
 namespace kv::test {
 
 using Timeline = QList<QPair<qint64, QString>>; // status texts with their virtual times
-using Wire = Wire;                              // writes to the modem with their virtual times
+using Wire = QList<QPair<qint64, QByteArray>>;  // writes to the modem with their virtual times
 
 // The whole program on test doubles: the window and its handlers, a simulated modem on the
 // serial port, a virtual clock, scripted message boxes and a recording process launcher.
