@@ -1,9 +1,4 @@
-#include "fake_launcher.h"
-#include "fake_message_box.h"
-#include "virtual_clock.h"
-
-#include "main_window/frm_main.h"
-#include "sim_modem_port.h"
+#include "dialer_rig.h"
 
 #include "error_reporting/qt_message_box.h"
 #include "main_window/qt_process_launcher.h"
@@ -50,22 +45,6 @@ struct Installation {
     QString appDir = QDir::toNativeSeparators(temp.path() + "/Talvo Dialer");
 };
 
-// The whole program on test doubles, installed in `appDir`.
-struct Program {
-    explicit Program(const QString& appDir)
-        : port([this] { return clock.now(); }),
-          frm({port, clock, box, launcher, appDir, [this] { ++quits; }}) {}
-
-    MainWindow& window() { return frm.window(); }
-
-    VirtualClock clock;
-    sim::SimModemPort port;
-    FakeMessageBox box;
-    FakeLauncher launcher;
-    int quits = 0;
-    FrmMain frm;
-};
-
 } // namespace
 
 class HelpTest : public QObject {
@@ -75,7 +54,7 @@ class HelpTest : public QObject {
     // window, starts a viewer of its own.
     void helpStartsWinHelpOnTheHelpFile() {
         Installation installed(true, true);
-        Program p(installed.appDir);
+        DialerRig p({}, installed.appDir);
         p.window().show();
         QVERIFY(QTest::qWaitForWindowActive(&p.window()));
         p.window().buttonHelp->click();
@@ -106,7 +85,7 @@ class HelpTest : public QObject {
         QFETCH(int, launches);
         QFETCH(bool, shown);
         Installation installed(winHelpFile, convertedHelp);
-        Program p(installed.appDir);
+        DialerRig p({}, installed.appDir);
         p.launcher.starts = viewerStarts;
         p.window().buttonHelp->click();
 
@@ -138,7 +117,7 @@ class HelpTest : public QObject {
         QFETCH(QString, helpFile);
         QFETCH(int, context);
         Installation installed(false, true);
-        Program p(installed.appDir);
+        DialerRig p({}, installed.appDir);
         p.frm.help().showTopic(installed.appDir + helpFile, context);
         QTextBrowser* viewer = p.frm.help().viewer();
         QVERIFY(viewer && viewer->isVisible());
@@ -150,7 +129,7 @@ class HelpTest : public QObject {
     // F1 in an open message box shows its topic in a viewer that takes input while the box waits.
     void f1InADialogOpensItsTopic() {
         Installation installed(false, true);
-        Program p(installed.appDir);
+        DialerRig p({}, installed.appDir);
         p.window().show();
         QtMessageBox box(&p.window(), [&](const QString& file, int context) {
             p.frm.help().showTopic(file, context);

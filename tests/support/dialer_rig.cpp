@@ -8,10 +8,9 @@
 
 namespace kv::test {
 
-DialerRig::DialerRig(const std::function<Clock&(VirtualClock&)>& seamClock)
-    : port([this] { return clock.now(); }),
-      frm({port, seamClock ? seamClock(clock) : clock, box, launcher,
-           QStringLiteral("/opt/talvo dialer"), [this] { ++quits; }}) {
+DialerRig::DialerRig(const std::function<Clock&(VirtualClock&)>& seamClock, const QString& appDir)
+    : port([this] { return clock.now(); }), frm({port, seamClock ? seamClock(clock) : clock, box,
+                                                 launcher, appDir, [this] { ++quits; }}) {
     QObject::connect(frm.window().lblStatus, &CaptionLabel::captionChanged,
                      [this](const QString& text) {
                          statuses.append({clock.now(), text});

@@ -21,8 +21,10 @@ using Wire = QList<QPair<qint64, QByteArray>>;  // writes to the modem with thei
 class DialerRig {
   public:
     // `seamClock` may stand a clock of the test's own between the program and `clock`, to watch
-    // its pauses and timers; by default the program runs on `clock` itself.
-    explicit DialerRig(const std::function<Clock&(VirtualClock&)>& seamClock = {});
+    // its pauses and timers; by default the program runs on `clock` itself. `appDir` is where
+    // the program is installed.
+    explicit DialerRig(const std::function<Clock&(VirtualClock&)>& seamClock = {},
+                       const QString& appDir = QStringLiteral("/opt/talvo dialer"));
 
     VirtualClock clock;
     sim::SimModemPort port;
