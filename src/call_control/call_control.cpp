@@ -54,11 +54,12 @@ void CallControl::tmrCheckModem_Timer() {
     form_.tmrCheckModem->setEnabled(true);
 }
 
-void CallControl::readReply(ErrorTrap& g, QString& reply) {
+QString CallControl::readReply(ErrorTrap& g, QString& reply) {
     QString text;
     g.step([&] { text = port_.input(); });
     g.step([&] { appendToReply(reply, text); });
     g.step([&] { form_.txtReply->setCaption(reply); });
+    return text;
 }
 
 void CallControl::readWhileWaiting(ErrorTrap& g, QString& reply) {

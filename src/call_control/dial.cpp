@@ -1,5 +1,6 @@
 #include "call_control/call_control.h"
 
+#include "call_control/command_echo.h"
 #include "main_window/caption_label.h"
 #include "main_window/form.h"
 #include "modem_port/clock.h"
@@ -13,81 +14,132 @@
 namespace kv {
 
 namespace {
+
 const QString LineSettings = QStringLiteral("9600,n,8,1");
 constexpr int WaitTurns = 450; // counted down to -1: 451 turns of 100 ms
+
+// The number as it is dialled and shown: as typed, except that control characters (a pasted
+// line break, a tab) never reach the modem, where a CR would end the dial command early.
+QString dialable(const QString& typed) {
+    QString number;
+    for (QChar c : typed)
+        if (c.unicode() >= 0x20 && c.unicode() != 0x7F) number += c;
+    return number;
+}
+
 } // namespace
+
+// What one run of the dial sequence keeps between its steps. Any handler may run inside the
+// sequence's pauses, Dial itself included; the newest dial owns the port and the status line, and
+// a Hang Up before the dial command has gone out cancels the dial.
+struct CallControl::DialRun {
+    DialRun(int serial, int hangUpRunsBefore)
+        : serial(serial), hangUpRunsBefore(hangUpRunsBefore) {}
+
+    int serial;           // this dial's place among all dials begun
+    int hangUpRunsBefore; // Hang Up runs when this dial began
+    bool dialled = false; // the dial command has gone out
+    int countdown = 0;
+    QString reply;
+    CommandEcho echo{QString()};
+};
+
+bool CallControl::overtaken(const DialRun& run) const {
+    return run.serial != dialsBegun_ || (!run.dialled && run.hangUpRunsBefore != hangUpRuns_);
+}
+
+void CallControl::dialPause(ErrorTrap& g, const DialRun& run, int ms) {
+    g.step([&] { Pause(ms); });
+    if (overtaken(run)) g.leave();
+}
 
 void CallControl::buttonConnect_Click() {
     ErrorTrap::guard(traps::Dial, site_, [this](ErrorTrap& g) {
-        QString reply;
-        int countdown = 0;
-
-        if (g.test([&] { return form_.txtPhoneNum->text().isEmpty(); })) { // 1
+        if (g.test([&] { return form_.txtPhoneNum->text().isEmpty(); })) {
             showMissingNumberNotice();
             g.leave();
         }
-        if (g.test([&] { return !port_.portOpen(); })) {                     // 2
-            g.step([&] { selectPort(port_, form_.Combo1->currentText()); }); // 2a
-            g.step([&] { port_.setSettings(LineSettings); });                // 2b
-            g.step([&] { port_.setPortOpen(true); });                        // 2c
-            g.step([&] { port_.setInputMode(0); });                          // 2d
+        DialRun run(++dialsBegun_, hangUpRuns_);
+        g.step([&] { ModemConnected = false; }); // the result is this dial's alone
+
+        if (g.test([&] { return !port_.portOpen(); })) {
+            g.step([&] { selectPort(port_, form_.Combo1->currentText()); });
+            g.step([&] { port_.setSettings(LineSettings); });
+            g.step([&] { port_.setPortOpen(true); });
+            g.step([&] { port_.setInputMode(0); });
         }
-        g.step([&] { form_.tmrCheckModem->setEnabled(false); });                      // 3
-        g.step([&] { UpdateCarrierStatus(); });                                       // 4
-        if (g.test([&] { return form_.txtModemStatus->caption() == u"Detected"; })) { // 5
+
+        // A carrier already up means a call is up: leave it alone.
+        g.step([&] { form_.tmrCheckModem->setEnabled(false); });
+        g.step([&] { UpdateCarrierStatus(); });
+        if (g.test([&] { return form_.txtModemStatus->caption() == u"Detected"; })) {
             g.step([&] { port_.setPortOpen(false); });
             g.leave();
         }
         g.step([&] { form_.tmrCheckModem->setEnabled(true); });
-        g.step([&] { port_.setInBufferCount(0); }); // 6
+
+        g.step([&] { port_.setInBufferCount(0); });
         g.step([&] { port_.setOutBufferCount(0); });
-        g.step([&] { port_.setDTREnable(true); });                           // 7
-        if (g.test([&] { return port_.portOpen(); })) {                      // 8
-            g.step([&] { setStatus(QStringLiteral("Configuring modem")); }); // 9
-            g.step([&] { port_.output(QStringLiteral("AT&F0\r")); });        // 10
-            g.step([&] { setStatus(QStringLiteral("AT&&F0")); });            // 11
-            g.step([&] { Pause(1000); });                                    // 12
-            g.step([&] { reply.clear(); });                                  // 13
-            readWhileWaiting(g, reply);
-            g.step([&] { port_.output(QStringLiteral("AT&C1\r")); }); // 14
-            g.step([&] { setStatus(QStringLiteral("AT&&C1")); });     // 15
-            g.step([&] { reply.clear(); });                           // 16
-            g.step([&] { Pause(1000); });
-            readWhileWaiting(g, reply);                                               // 17
-            g.step([&] { Pause(1000); });                                             // 18
-            g.step([&] { setStatus("Dialing " + form_.txtPhoneNum->text()); });       // 19
-            g.step([&] { port_.output("ATDT" + form_.txtPhoneNum->text() + "\r"); }); // 20
-            g.step([&] { WaitForConnect = true; });                                   // 21
+        g.step([&] { port_.setDTREnable(true); });
+        if (g.test([&] { return port_.portOpen(); })) {
+            g.step([&] { setStatus(QStringLiteral("Configuring modem")); });
+            g.step([&] { port_.output(QStringLiteral("AT&F0\r")); });
+            g.step([&] { setStatus(QStringLiteral("AT&&F0")); });
+            dialPause(g, run, 1000);
+            g.step([&] { run.reply.clear(); });
+            readWhileWaiting(g, run.reply);
+
+            g.step([&] { port_.output(QStringLiteral("AT&C1\r")); });
+            g.step([&] { setStatus(QStringLiteral("AT&&C1")); });
+            g.step([&] { run.reply.clear(); });
+            dialPause(g, run, 1000);
+            readWhileWaiting(g, run.reply);
+            dialPause(g, run, 1000);
+
+            QString number;
+            g.step([&] { number = dialable(form_.txtPhoneNum->text()); });
+            g.step([&] { setStatus("Dialing " + number); });
+            g.step([&] { run.dialled = true; });
+            g.step([&] { port_.output("ATDT" + number + "\r"); });
+            g.step([&] { run.echo = CommandEcho(ModemPort::wireText("ATDT" + number)); });
+            g.step([&] { WaitForConnect = true; });
             g.step([&] { ModemConnected = false; });
-            g.step([&] { countdown = WaitTurns; });
-            while (g.test([&] { return countdown >= 0 && WaitForConnect; })) // 22
-                waitTurn(g, countdown, reply);
+            g.step([&] { run.countdown = WaitTurns; });
+            while (g.test([&] { return run.countdown >= 0 && WaitForConnect; }))
+                waitTurn(g, run);
         }
-        if (g.test([&] { return ModemConnected; })) {                            // 23
-            g.step([&] { form_.tmrCheckModem->setEnabled(false); });             // 23a
-            g.step([&] { Pause(1000); });                                        // 23b
-            g.step([&] { UpdateCarrierStatus(); });                              // 23c
-            g.step([&] { port_.setPortOpen(false); });                           // 23d
-            g.step([&] { setStatus(QStringLiteral("OK to start Ampliview")); }); // 23e
+
+        if (g.test([&] { return ModemConnected; })) {
+            // Let the line settle, show the carrier, and release the port for Ampliview.
+            g.step([&] { form_.tmrCheckModem->setEnabled(false); });
+            dialPause(g, run, 1000);
+            g.step([&] { UpdateCarrierStatus(); });
+            g.step([&] { port_.setPortOpen(false); });
+            g.step([&] { setStatus(QStringLiteral("OK to start Ampliview")); });
             g.leave();
         }
-        g.step([&] { setStatus(QStringLiteral("Did not connect at 9600 bps")); }); // 24a
-        g.step([&] { buttonHangUp_Click(); });                                     // 24b
-        g.step([&] { port_.setPortOpen(false); });                                 // 24c
+        g.step([&] { setStatus(QStringLiteral("Did not connect at 9600 bps")); });
+        g.step([&] { buttonHangUp_Click(); });
+        g.step([&] { port_.setPortOpen(false); });
     });
 }
 
-void CallControl::waitTurn(ErrorTrap& g, int& countdown, QString& reply) {
-    g.step([&] { Pause(100); });                     // 22a
-    g.step([&] { --countdown; });                    // 22b
-    if (g.test([&] { return countdown % 10 == 0; })) // 22c
+void CallControl::waitTurn(ErrorTrap& g, DialRun& run) {
+    dialPause(g, run, 100);
+    g.step([&] { --run.countdown; });
+    if (g.test([&] { return run.countdown % 10 == 0; }))
         g.step([&] {
-            setStatus("Waiting to Connect: " + QString::number(countdown / 10) + " seconds");
+            setStatus("Waiting to Connect: " + QString::number(run.countdown / 10) + " seconds");
         });
-    g.step([&] { reply.clear(); });                              // 22d
-    while (g.test([&] { return port_.inBufferCount() != 0; })) { // 22e
-        readReply(g, reply);
-        if (g.test([&] { return reply.contains(u"9600"); })) {
+
+    // Only what this turn reads counts, and only what the modem says itself: the echo of the
+    // dial command carries the number, which may hold "9600".
+    QString heard;
+    g.step([&] { run.reply.clear(); });
+    while (g.test([&] { return port_.inBufferCount() != 0; })) {
+        const QString text = readReply(g, run.reply);
+        g.step([&] { heard += run.echo.strip(withoutLineBreaks(text)); });
+        if (g.test([&] { return heard.contains(u"9600"); })) {
             g.step([&] { ModemConnected = true; });
             g.step([&] { setStatus(QStringLiteral("Connected")); });
             g.step([&] { WaitForConnect = false; });

@@ -12,19 +12,21 @@ namespace kv {
 void CallControl::Timer1_Timer() {
     ErrorTrap::guard(traps::Escape, site_, [this](ErrorTrap& g) {
         QString reply;
-        g.step([&] { reply.clear(); });                   // 1
-        g.step([&] { form_.Timer1->setEnabled(false); }); // 2
-        if (g.test([&] { return port_.portOpen(); })) {   // 3
-            escape(g, reply);                             // A1-A4
+        g.step([&] { reply.clear(); });
+        g.step([&] { form_.Timer1->setEnabled(false); }); // one escape per Hang Up
+
+        if (g.test([&] { return port_.portOpen(); })) {
+            escape(g, reply);
         } else {
-            g.step([&] { selectPort(port_, form_.Combo1->currentText()); });  // B1
-            g.step([&] { port_.setSettings(QStringLiteral("9600,n,8,1")); }); // B2
-            if (g.test([&] { return !port_.portOpen(); }))                    // B3
-                g.step([&] { port_.setPortOpen(true); });
-            g.step([&] { port_.setInputMode(0); }); // B4
-            escape(g, reply);                       // B5-B7
+            g.step([&] { selectPort(port_, form_.Combo1->currentText()); });
+            g.step([&] { port_.setSettings(QStringLiteral("9600,n,8,1")); });
+            if (g.test([&] { return !port_.portOpen(); })) g.step([&] { port_.setPortOpen(true); });
+            g.step([&] { port_.setInputMode(0); });
+            escape(g, reply);
         }
-        g.step([&] { form_.Timer2->setEnabled(true); }); // 4
+
+        // The port stays open for the hang-up command.
+        g.step([&] { form_.Timer2->setEnabled(true); });
     });
 }
 

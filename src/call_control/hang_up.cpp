@@ -7,16 +7,20 @@
 namespace kv {
 
 void CallControl::buttonHangUp_Click() {
+    ++hangUpRuns_; // a dial that has not yet dialled gives up when it sees this
     ErrorTrap::guard(traps::HangUp, site_, [this](ErrorTrap& g) {
-        if (g.test([&] { return port_.portOpen(); })) // 1
-            g.step([&] { port_.setPortOpen(false); });
-        g.step([&] { form_.tmrCheckModem->setEnabled(false); }); // 2
+        if (g.test([&] { return port_.portOpen(); })) g.step([&] { port_.setPortOpen(false); });
+
+        // The lamp shows the closed port at once, and the poll runs from here on.
+        g.step([&] { form_.tmrCheckModem->setEnabled(false); });
         g.step([&] { UpdateCarrierStatus(); });
         g.step([&] { form_.tmrCheckModem->setEnabled(true); });
-        g.step([&] { setStatus(QStringLiteral("Hanging up")); }); // 3
-        g.step([&] { form_.Timer1->setEnabled(false); });         // 4
-        g.step([&] { WaitForConnect = false; });                  // 5
-        g.step([&] { form_.Timer1->setEnabled(true); });          // 6
+
+        g.step([&] { setStatus(QStringLiteral("Hanging up")); });
+        // Disabling first restarts the interval: the escape comes 2 s after the last Hang Up.
+        g.step([&] { form_.Timer1->setEnabled(false); });
+        g.step([&] { WaitForConnect = false; });
+        g.step([&] { form_.Timer1->setEnabled(true); });
     });
 }
 

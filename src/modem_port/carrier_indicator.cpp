@@ -7,11 +7,11 @@
 namespace kv {
 
 void UpdateCarrierStatus(ModemPort& port, CaptionLabel& txtModemStatus) {
-    if (!port.portOpen()) {
+    if (!port.portOpen() && !port.deviceVanished()) {
         showCarrierUnknown(txtModemStatus);
         return;
     }
-    if (port.cdHolding()) {
+    if (port.portOpen() && port.cdHolding()) {
         txtModemStatus.setCaption(QStringLiteral("Detected"));
         txtModemStatus.setBackColor(colour::Green);
     } else {

@@ -13,6 +13,7 @@ void ModemPort::setCommPort(std::int16_t number) {
 }
 
 void ModemPort::setPortOpen(bool open) {
+    vanished_ = false;
     if (open == open_) {
         if (open) raise(err::PortInUse);
         return;
@@ -72,6 +73,7 @@ QByteArray ModemPort::toWireBytes(const QString& text) {
 void ModemPort::deviceLost() {
     if (!open_) return;
     open_ = false;
+    vanished_ = true;
     closeDevice();
 }
 

@@ -23,6 +23,9 @@ class ModemPort {
 
     void setPortOpen(bool open); // opening raises 8002 (no such port) or 8005 (already open)
     bool portOpen() const { return open_; }
+    // The device went away while the port was open (a USB adapter pulled), and the program has
+    // not opened or closed the port since: the port reads closed, and there is surely no carrier.
+    bool deviceVanished() const { return vanished_; }
     void setInputMode(int mode) { inputMode_ = mode; }
 
     int inBufferCount();
@@ -36,6 +39,8 @@ class ModemPort {
     bool cdHolding();
 
     static QByteArray toWireBytes(const QString& text);
+    // The text as it reaches the modem, read back as text: '?' for what Latin-1 lacks.
+    static QString wireText(const QString& text) { return QString::fromLatin1(toWireBytes(text)); }
 
   protected:
     virtual void openDevice(std::int16_t number, const QString& settings) = 0;
@@ -58,6 +63,7 @@ class ModemPort {
     std::int16_t commPort_ = 1;
     QString settings_ = QStringLiteral("9600,n,8,1");
     bool open_ = false;
+    bool vanished_ = false;
     int inputMode_ = 0;
     bool dtrEnable_ = true; // the line comes up with the port, as an open tty raises it anyway
 };

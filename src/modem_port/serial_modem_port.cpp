@@ -142,8 +142,7 @@ void SerialModemPort::applyDtr(bool on) {
 }
 
 bool SerialModemPort::carrierDetect() {
-    if (deviceGone()) raise(err::PortNotOpen);
-    return serial_.pinoutSignals().testFlag(QSerialPort::DataCarrierDetectSignal);
+    return !deviceGone() && serial_.pinoutSignals().testFlag(QSerialPort::DataCarrierDetectSignal);
 }
 
 // A vanished device makes QSerialPort report a read error on every turn of the event loop until

@@ -6,7 +6,7 @@
 
 using namespace kv;
 
-// Combo1's text to the port number: its last character alone, as a decimal digit.
+// Combo1's text to the port number: the run of digits that ends it.
 class PortSelectionTest : public QObject {
     Q_OBJECT
   private slots:
@@ -16,7 +16,11 @@ class PortSelectionTest : public QObject {
         QTest::addColumn<int>("number"); // the error raised, or 0
         QTest::newRow("COM 1") << "COM 1" << 1 << 0;
         QTest::newRow("COM 8") << "COM 8" << 8 << 0;
-        QTest::newRow("typed COM 12") << "COM 12" << 2 << 0;
+        QTest::newRow("typed COM 12") << "COM 12" << 12 << 0;
+        QTest::newRow("digits alone") << "7" << 7 << 0;
+        QTest::newRow("leading zero") << "COM 03" << 3 << 0;
+        QTest::newRow("beyond any port") << "COM 40000" << 0 << err::InvalidPort;
+        QTest::newRow("digit before a letter") << "COM 1x" << 0 << err::TypeMismatch;
         QTest::newRow("digit 0") << "COM 0" << 0 << err::InvalidPort;
         QTest::newRow("COMx") << "COMx" << 0 << err::TypeMismatch;
         QTest::newRow("empty") << "" << 0 << err::TypeMismatch;

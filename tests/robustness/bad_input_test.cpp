@@ -71,7 +71,8 @@ void BadInputTest::comPortText_data() {
     QTest::addColumn<bool>("dial"); // false: Hang Up, so the escape stage reads the box
     QTest::addColumn<QString>("box");
     QTest::addColumn<int>("port");         // the port number the stage ends up using
-    QTest::addColumn<QByteArray>("modem"); // what reaches the modem on COM 1 first
+    QTest::addColumn<QByteArray>("modem"); // what reaches the modem first
+    QTest::addColumn<int>("modemOn");      // the port the modem is on
 
     const QString invalid = "You have selected an invalid COM port number. Select a valid COM "
                             "port number and try again";
@@ -85,17 +86,23 @@ void BadInputTest::comPortText_data() {
         {"Arabic-indic three", QStringLiteral("COM \u0663")},
         {"one half", QStringLiteral("COM \u00BD")}};
     for (const auto& [name, text] : notADigit) {
-        QTest::addRow("%s at Dial", name) << text << true << dial13 << 1 << QByteArray("AT&F0\r");
+        QTest::addRow("%s at Dial", name)
+            << text << true << dial13 << 1 << QByteArray("AT&F0\r") << 1;
         QTest::addRow("%s at the escape stage", name)
-            << text << false << escape13 << 1 << QByteArray("+++");
+            << text << false << escape13 << 1 << QByteArray("+++") << 1;
     }
-    QTest::newRow("COM 0 at Dial") << "COM 0" << true << invalid << 1 << QByteArray();
-    QTest::newRow("COM 0 at the escape stage") << "COM 0" << false << invalid << 1 << QByteArray();
-    QTest::newRow("COM 9 at Dial") << "COM 9" << true << invalid << 9 << QByteArray();
-    QTest::newRow("COM 9 at the escape stage") << "COM 9" << false << invalid << 9 << QByteArray();
-    // Only the last character counts: COM 12 is COM 2, where no modem listens.
-    QTest::newRow("COM 12 at Dial") << "COM 12" << true << "" << 2 << QByteArray();
-    QTest::newRow("COM 12 at the escape stage") << "COM 12" << false << "" << 2 << QByteArray();
+    QTest::newRow("COM 0 at Dial") << "COM 0" << true << invalid << 1 << QByteArray() << 1;
+    QTest::newRow("COM 0 at the escape stage")
+        << "COM 0" << false << invalid << 1 << QByteArray() << 1;
+    QTest::newRow("COM 9 at Dial") << "COM 9" << true << invalid << 9 << QByteArray() << 1;
+    QTest::newRow("COM 9 at the escape stage")
+        << "COM 9" << false << invalid << 9 << QByteArray() << 1;
+    // COM 12 is port 12, not port 2.
+    QTest::newRow("COM 12 at Dial") << "COM 12" << true << invalid << 12 << QByteArray() << 2;
+    QTest::newRow("COM 12 at the escape stage")
+        << "COM 12" << false << invalid << 12 << QByteArray() << 2;
+    QTest::newRow("COM 12 with the modem on it")
+        << "COM 12" << true << "" << 12 << QByteArray("AT&F0\r") << 12;
 }
 
 void BadInputTest::comPortText() {
@@ -104,8 +111,11 @@ void BadInputTest::comPortText() {
     QFETCH(QString, box);
     QFETCH(int, port);
     QFETCH(QByteArray, modem);
+    QFETCH(int, modemOn);
 
     DialerRig rig;
+    rig.port.setModemOn(modemOn);
+    if (modemOn > 8) rig.port.setMissing(modemOn, false);
     rig.enterNumber(Silent);
     rig.selectPort(combo);
     dial ? rig.clickDial() : rig.clickHangUp();
@@ -166,29 +176,37 @@ void BadInputTest::number() {
     verifySettled(rig);
 }
 
-// Pasted text goes into the number box as the box takes it, and the dial sends exactly that.
+// Control characters in the number, pasted or typed, never reach the modem: a CR would end the
+// dial command early.
 void BadInputTest::pastedControlCharactersAreSentAsTheBoxHoldsThem_data() {
-    QTest::addColumn<QString>("pasted");
-    QTest::newRow("tab") << "555\t1230";
-    QTest::newRow("carriage return") << "555\r1230";
-    QTest::newRow("line feed") << "555\n1230";
-    QTest::newRow("NUL") << QString("555") + QChar(0) + "1230";
-    QTest::newRow("escape and bell") << "\x1b[2J\a5551230";
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<QString>("dialled");
+    QTest::newRow("tab") << "555\t1230"
+                         << "5551230";
+    QTest::newRow("carriage return") << "555\r1230"
+                                     << "5551230";
+    QTest::newRow("line feed") << "555\n1230"
+                               << "5551230";
+    QTest::newRow("NUL") << QString("555") + QChar(0) + "1230"
+                         << "5551230";
+    QTest::newRow("escape, bell and DEL") << "\x1b[2J\a555\x7f"
+                                             "1230"
+                                          << "[2J5551230";
+    QTest::newRow("C1 range kept")
+        << QString("555") + QChar(0x85) + "1230" << QString("555") + QChar(0x85) + "1230";
 }
 
 void BadInputTest::pastedControlCharactersAreSentAsTheBoxHoldsThem() {
-    QFETCH(QString, pasted);
+    QFETCH(QString, number);
+    QFETCH(QString, dialled);
 
     DialerRig rig;
-    QApplication::clipboard()->setText(pasted);
-    rig.window().txtPhoneNum->paste();
-    const QString held = rig.window().txtPhoneNum->text();
+    rig.enterNumber(number);
     rig.clickDial();
     rig.clock.runFor(Settle);
 
-    QVERIFY(!held.isEmpty());
-    QVERIFY(rig.wire().contains({3000, "ATDT" + ModemPort::toWireBytes(held) + "\r"}));
-    QVERIFY(rig.statuses.contains({3000, "Dialing " + held}));
+    QVERIFY(rig.wire().contains({3000, "ATDT" + dialled.toLatin1() + "\r"}));
+    QVERIFY(rig.statuses.contains({3000, "Dialing " + dialled}));
     verifySettled(rig);
 }
 

@@ -141,6 +141,10 @@ void SchedulePlayer::run(const Event& e) {
 void SchedulePlayer::click(Frame kind, const std::function<void()>& press) {
     if (boxesOpen_ > 0) return; // the modal box has the input
     if (kind == Frame::Dial || kind == Frame::HangUp) ++interference_;
+    // A dial that another Dial ran inside ends quietly and leaves its last text where it was.
+    if (kind == Frame::Dial)
+        for (Running& r : stack_)
+            r.overtaken = r.overtaken || r.kind == Frame::Dial;
     begin(kind);
     press();
     end();
@@ -163,6 +167,7 @@ void SchedulePlayer::begin(Frame kind) {
 SchedulePlayer::Running SchedulePlayer::end() {
     const Running done = stack_.back();
     stack_.pop_back();
+    if (done.overtaken) statusesAtQuietEnd_ = rig_->statuses.size();
     lampIsOneOfItsStates();
     if (done.kind == Frame::Dial || done.kind == Frame::HangUp || done.kind == Frame::Timer1)
         lastStage_ = Stage{done.kind, false};
@@ -332,7 +337,7 @@ void SchedulePlayer::lampShown(const QString& text) {
     if (text == QStringLiteral("<Unknown>")) return;
     if (text != QStringLiteral("Detected") && text != QStringLiteral("Not Detected"))
         return broke(QStringLiteral("the lamp reads \"%1\"").arg(text));
-    if (!rig_->port.portOpen())
+    if (!rig_->port.portOpen() && !(text == "Not Detected" && rig_->port.deviceVanished()))
         broke(QStringLiteral("the lamp reads \"%1\" with the port closed").arg(text));
 }
 
@@ -439,7 +444,7 @@ void SchedulePlayer::checkRest() {
     if (rig.form().Timer1->enabled()) broke(QStringLiteral("Timer1 left enabled"));
     if (rig.form().Timer2->enabled()) broke(QStringLiteral("Timer2 left enabled"));
     if (rig.port.portOpen()) broke(QStringLiteral("the port left open"));
-    if (!restingStatus(rig.status()))
+    if (!restingStatus(rig.status()) && rig.statuses.size() != statusesAtQuietEnd_)
         broke(QStringLiteral("the status line rests at \"%1\"").arg(rig.status()));
     if (lastStage_ && lastStage_->hungUp && rig.modem().carrier(rig.clock.now()))
         broke(QStringLiteral("the modem is off-hook after the last hang-up"));

@@ -37,6 +37,7 @@ class SchedulePlayer : private ClockWatcher {
         bool lineUp;             // the modem's DTR line was up
         int ownBoxes = 0;
         bool pausing = false;
+        bool overtaken = false; // a Dial ran inside this dial
     };
     // Where the record stood at an instant after which nothing more may happen.
     struct Snapshot {
@@ -93,6 +94,7 @@ class SchedulePlayer : private ClockWatcher {
     // Counts what can close or take away the port under a running stage: Dial and Hang Up
     // clicks, and devices vanishing.
     int interference_ = 0;
+    qsizetype statusesAtQuietEnd_ = -1; // when an overtaken dial last ended
     QList<QString> numbersTyped_;
     static constexpr int Frames = int(Frame::OpenBox) + 1;
     int ticks_[Frames] = {};   // by the timer's frame
