@@ -55,7 +55,14 @@ void CaptionLabel::setAlignment(Qt::Alignment alignment) {
     update();
 }
 
+void CaptionLabel::showLiterally() {
+    literal_ = true;
+    updateAccessibleName();
+    update();
+}
+
 QString CaptionLabel::shownText() const {
+    if (literal_) return caption_;
     QString shown;
     for (qsizetype i = 0; i < caption_.size(); ++i) {
         if (caption_[i] == u'&' && i + 1 < caption_.size())
@@ -83,9 +90,9 @@ void CaptionLabel::paintEvent(QPaintEvent* event) {
     painter.setPen(palette().color(QPalette::WindowText));
     // Drawn directly rather than through the style: styles that hide access-key underlines
     // until Alt is held would hide them here, and these underlines are part of the text.
+    const int accessKeys = literal_ ? 0 : Qt::TextShowMnemonic;
     painter.drawText(contentsRect().adjusted(1, 1, -1, -1),
-                     int(alignment_ | Qt::AlignTop) | Qt::TextShowMnemonic | Qt::TextWordWrap,
-                     caption_);
+                     int(alignment_ | Qt::AlignTop) | accessKeys | Qt::TextWordWrap, caption_);
 }
 
 } // namespace kv

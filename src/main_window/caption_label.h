@@ -6,10 +6,10 @@
 
 namespace kv {
 
-// A label whose caption goes through access-key processing, as every label of the window does:
-// "&&" shows one "&", a single "&" is hidden and underlines the next character. It never takes
-// the focus. Its colours are colour values (see colour_value.h): button face behind button text
-// unless told otherwise. The text sits at the top, as the window's labels always did.
+// A label whose caption goes through access-key processing, as the window's labels do (all but the
+// reply box): "&&" shows one "&", a single "&" is hidden and underlines the next character. It
+// never takes the focus. Its colours are colour values (see colour_value.h): button face behind
+// button text unless told otherwise. The text sits at the top, as the window's labels always did.
 class CaptionLabel : public QFrame {
     Q_OBJECT
   public:
@@ -20,6 +20,9 @@ class CaptionLabel : public QFrame {
     std::uint32_t backColor() const { return backColor_; }
     void setBackColor(std::uint32_t colourValue);
     void setAlignment(Qt::Alignment alignment); // the horizontal part counts
+
+    // The modem's words are shown as they are: no access keys, "&" is "&".
+    void showLiterally();
 
     // The caption as a reader sees it: access-key markers removed, "&&" made one "&".
     QString shownText() const;
@@ -41,6 +44,7 @@ class CaptionLabel : public QFrame {
     std::uint32_t backColor_;
     Qt::Alignment alignment_ = Qt::AlignLeft;
     QString spokenPrefix_;
+    bool literal_ = false;
 };
 
 } // namespace kv

@@ -22,12 +22,13 @@ constexpr std::uint32_t WindowText = 0x80000008;
 constexpr int StatusRowTop = 2460;
 constexpr int StatusRowHeight = 315;
 
-// The desktop's dialog font, 8 pt MS Shell Dlg 2, which the form's fixed boxes were measured
-// for. Where it is missing, faces with the same metrics stand in: the wider UI fonts of other
-// desktops would wrap "1. Select COM port used by modem" and the longer status texts.
+// The dialog font at 8 pt. The form's boxes are fixed, and the longest status texts ("Waiting to
+// Connect: 44 seconds") need a face narrower than the usual desktop fonts to stay on one line of
+// lblStatus: Liberation Sans Narrow (metrics of Arial Narrow), else Microsoft Sans Serif, the
+// narrowest dialog font Windows always has.
 QFont dialogFont() {
     QFont font = QApplication::font();
-    font.setFamilies({QStringLiteral("MS Shell Dlg 2"), QStringLiteral("Tahoma"),
+    font.setFamilies({QStringLiteral("Liberation Sans Narrow"), QStringLiteral("Arial Narrow"),
                       QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Liberation Sans"),
                       QStringLiteral("Arial")});
     font.setPointSizeF(8);
@@ -56,13 +57,14 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     Label5 = new CaptionLabel(QStringLiteral("1. Select COM port used by modem"), this);
     place(Label5, 180, 120, 2715, 255);
 
+    // From (2880, 200) to (3180, 200), one pixel thick; the end point is not drawn. The line is
+    // the control's whole face, so it shows at any desktop scale, where a drawn line may be
+    // rounded away.
     Line1 = new QFrame(this);
-    Line1->setFrameStyle(QFrame::HLine | QFrame::Plain);
-    Line1->setLineWidth(1);
+    Line1->setAutoFillBackground(true);
     QPalette linePalette = Line1->palette();
-    linePalette.setColor(QPalette::WindowText, toQColor(WindowText));
+    linePalette.setColor(QPalette::Window, toQColor(WindowText));
     Line1->setPalette(linePalette);
-    // From (2880, 200) to (3180, 200), one pixel thick at any DPI; the end point is not drawn.
     place(Line1, 2880, 200, 300, 15);
     Line1->resize(Line1->width(), 1);
     Line1->setAccessibleName(QStringLiteral("Line to the COM port box"));
@@ -116,6 +118,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     lblStatus->setSpokenPrefix(QStringLiteral("Status: "));
     txtReply = statusPanel(QString(), 2940, 1215);
     txtReply->setFont(arial(6.75));
+    txtReply->showLiterally();
     txtReply->setSpokenPrefix(QStringLiteral("Modem reply: "));
     Label7 = statusPanel(QStringLiteral("Carrier:"), 4140, 615);
     Label7->setFont(arial(8.25));

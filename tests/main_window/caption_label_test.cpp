@@ -60,6 +60,16 @@ class CaptionLabelTest : public QObject {
         QCOMPARE(label.shownText(), shown);
     }
 
+    // The reply box shows the modem's words as they are: the echo of AT&F0 keeps its "&".
+    void replyBoxShowsAmpersands() {
+        w_.txtReply->setCaption("AT&F0OK");
+        CaptionLabel doubled("AT&&F0OK"); // drawn through access keys, it shows AT&F0OK
+        doubled.setFrameStyle(w_.txtReply->frameStyle());
+        doubled.setFont(w_.txtReply->font());
+        QCOMPARE(rendered(*w_.txtReply), rendered(doubled));
+        QCOMPARE(w_.txtReply->shownText(), QString("AT&F0OK"));
+    }
+
     // "A&B" looks like "AB" with only an underline added under the B.
     void singleAmpersandUnderlinesTheNextCharacter() {
         CaptionLabel label(QStringLiteral("A&B"));

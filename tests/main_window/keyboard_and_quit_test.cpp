@@ -1,12 +1,15 @@
 #include "dialer_rig.h"
 
+#include "error_reporting/qt_message_box.h"
 #include "main_window/caption_label.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 using namespace kv;
 using namespace kv::test;
@@ -95,6 +98,36 @@ class KeyboardAndQuitTest : public QObject {
         w.Combo1->lineEdit()->selectAll();
         QTest::keyClicks(w.Combo1->lineEdit(), typed);
         QCOMPARE(w.Combo1->currentText(), typed);
+    }
+
+    // A Yes/No box is answered by Yes or No alone: Esc and the close box do nothing there, and
+    // Enter answers No. An OK box takes Esc and the close box as OK.
+    void messageBoxKeys_data() {
+        QTest::addColumn<int>("style");
+        QTest::addColumn<bool>("closeBox"); // else Esc
+        QTest::addColumn<bool>("staysOpen");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("Yes/No, Esc") << 324 << false << true << int(box::No);
+        QTest::newRow("Yes/No, close box") << 324 << true << true << int(box::No);
+        QTest::newRow("OK, Esc") << 64 << false << false << int(box::OK);
+        QTest::newRow("OK, close box") << 64 << true << false << int(box::OK);
+    }
+
+    void messageBoxKeys() {
+        QFETCH(int, style);
+        QFETCH(bool, closeBox);
+        QFETCH(bool, staysOpen);
+        QtMessageBox messages(nullptr, {});
+        bool open = false;
+        QTimer::singleShot(0, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (!dialog || !QTest::qWaitForWindowActive(dialog)) return QApplication::exit(1);
+            closeBox ? void(dialog->close()) : QTest::keyClick(dialog, Qt::Key_Escape);
+            open = dialog->isVisible();
+            if (open) QTest::keyClick(dialog, Qt::Key_Return);
+        });
+        QTEST(messages.show({"Text", style, "Talvo Dialer", QString(), 0}), "answer");
+        QCOMPARE(open, staysOpen);
     }
 
     void nothingTicksAfterStart() {
