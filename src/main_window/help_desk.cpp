@@ -36,23 +36,28 @@ QString HelpDesk::helpCommandLine() const {
 }
 
 void HelpDesk::buttonHelp_Click() {
-    open(helpPath(appDir_, KvHlp), helpCommandLine());
+    open(helpPath(appDir_, KvHlp), helpCommandLine(), 0);
 }
 
 void HelpDesk::showApplicationHelp() {
     if (applicationHelpFile_.isEmpty()) return;
-    open(applicationHelpFile_, WinHelp + applicationHelpFile_);
+    open(applicationHelpFile_, WinHelp + applicationHelpFile_, 0);
 }
 
 void HelpDesk::showTopic(const QString& helpFile, int context) {
     // A dialog without a help file (our own "help not found" notice among them) has no topic.
     if (helpFile.isEmpty()) return;
+#ifdef Q_OS_WIN
+    // WinHelp opens a file at a topic given by its context number.
+    open(helpFile, WinHelp + QStringLiteral("-n %1 ").arg(context) + helpFile, context);
+#else
     showConverted(helpFile, context);
+#endif
 }
 
-void HelpDesk::open(const QString& hlpFile, const QString& commandLine) {
+void HelpDesk::open(const QString& hlpFile, const QString& commandLine, int context) {
     if (QFileInfo::exists(hlpFile) && launcher_.startDetached(commandLine)) return;
-    showConverted(hlpFile, 0);
+    showConverted(hlpFile, context);
 }
 
 QString HelpDesk::convertedHelpFile() const {

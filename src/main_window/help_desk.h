@@ -22,14 +22,14 @@ class HelpDesk {
     QString helpCommandLine() const;     // "winhlp32 " + the help file, unquoted
     void buttonHelp_Click();
     void showApplicationHelp(); // the help key in the main window: the registered file
-    // A help file and context as the dialogs name them (F1).
+    // A help file and context as the dialogs name them (F1); WinHelp is tried first on Windows.
     void showTopic(const QString& helpFile, int context);
 
     QTextBrowser* viewer() const { return viewer_.get(); } // null until first needed
 
   private:
-    // WinHelp on the file when both are there; our converted help otherwise.
-    void open(const QString& hlpFile, const QString& commandLine);
+    // WinHelp on the file when both are there; our converted help at `context` otherwise.
+    void open(const QString& hlpFile, const QString& commandLine, int context);
     void showConverted(const QString& lookedFor, int context);
     QString convertedHelpFile() const;
 

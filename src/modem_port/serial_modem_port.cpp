@@ -3,13 +3,7 @@
 #include "error_reporting/run_time_error.h"
 #include "modem_port/device_map.h"
 #include "modem_port/line_settings.h"
-
-#include <QFileInfo>
-
-#include <poll.h>
-#include <sys/stat.h>
-#include <termios.h>
-#include <unistd.h>
+#include "modem_port/serial_device.h"
 
 namespace kv {
 
@@ -26,11 +20,6 @@ constexpr qint64 MaxBytesFetched = 32767;
 // few bytes at once; this only bounds a freeze of the window on a stuck device.
 constexpr int WriteWaitMs = 100;
 
-bool isCharacterDevice(const QString& path) {
-    struct stat info {};
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISCHR(info.st_mode);
-}
-
 std::int32_t openErrorNumber(QSerialPort::SerialPortError error) {
     switch (error) {
     case QSerialPort::PermissionError: // QSerialPort's lock file held, a busy exclusive tty, EACCES
@@ -39,13 +28,6 @@ std::int32_t openErrorNumber(QSerialPort::SerialPortError error) {
     default: // no such device, not a terminal (UnsupportedOperationError), anything else
         return err::InvalidPort;
     }
-}
-
-// A hung-up tty (USB adapter pulled) or a pseudo-terminal whose master closed reports POLLHUP
-// for good; some kernels report it without POLLIN, so reading alone would not notice.
-bool hungUp(int fd) {
-    pollfd device{fd, POLLIN, 0};
-    return ::poll(&device, 1, 0) == 1 && (device.revents & (POLLHUP | POLLERR | POLLNVAL));
 }
 
 } // namespace
@@ -58,10 +40,8 @@ SerialModemPort::SerialModemPort() {
 void SerialModemPort::openDevice(std::int16_t number, const QString& settings) {
     const std::optional<LineSettings> line = parseLineSettings(settings);
     if (!line) raise(InvalidPropertyValue);
-    // The real device behind any link, so that QSerialPort's lock file is the same whichever
-    // name the user gave.
-    const QString device = QFileInfo(devicePathForPort(number)).canonicalFilePath();
-    if (device.isEmpty() || !isCharacterDevice(device)) raise(err::InvalidPort);
+    const QString device = serial_device::resolve(devicePathForPort(number));
+    if (device.isEmpty()) raise(err::InvalidPort);
 
     serial_.setPortName(device);
     serial_.setBaudRate(line->baudRate);
@@ -83,22 +63,9 @@ SerialModemPort::~SerialModemPort() {
 }
 
 // Releasing the port must not hang up the call: the dialer closes the port once the line is up
-// and the companion program opens it next. Linux lowers DTR at the last close of a tty while
-// HUPCL is set (the usual default), and QSerialPort puts back the settings it found at open,
-// HUPCL with them, just before it closes; a modem set to hang up on DTR loss (&D2) would drop
-// the line. So a second descriptor holds the device open through QSerialPort's close, HUPCL is
-// cleared through it, and closing it is the last close. Hanging up lowers DTR itself first.
+// and the companion program opens it next. Hanging up lowers DTR itself before it closes.
 void SerialModemPort::closeDevice() {
-    if (!serial_.isOpen()) return;
-    const int holder = ::dup(int(serial_.handle()));
-    serial_.close();
-    if (holder < 0) return;
-    termios settings{};
-    if (::tcgetattr(holder, &settings) == 0) {
-        settings.c_cflag &= ~tcflag_t(HUPCL);
-        ::tcsetattr(holder, TCSANOW, &settings);
-    }
-    ::close(holder);
+    if (serial_.isOpen()) serial_device::closeKeepingDtr(serial_);
 }
 
 int SerialModemPort::bytesWaiting() {
@@ -165,7 +132,7 @@ void SerialModemPort::fetchArrived() {
 
 // True once the device has vanished; the port is closed by then and reads as closed.
 bool SerialModemPort::deviceGone() {
-    if (serial_.isOpen() && hungUp(int(serial_.handle()))) deviceLost();
+    if (serial_.isOpen() && serial_device::hungUp(serial_)) deviceLost();
     return !serial_.isOpen();
 }
 

@@ -33,7 +33,7 @@ class WindowsIdentityTest : public QObject {
         QTest::addColumn<QString>("line");
         QTest::newRow("numeric file version") << "FILEVERSION 1, 0, 0, 0";
         QTest::newRow("numeric product version") << "PRODUCTVERSION 1, 0, 0, 0";
-        QTest::newRow("32-bit Windows") << "FILEOS 0x40004";
+        QTest::newRow("32-bit Windows") << "FILEOS 0x4";
         QTest::newRow("application") << "FILETYPE 0x1";
         QTest::newRow("US English, Unicode strings") << "BLOCK \"040904B0\"";
         QTest::newRow("FileVersion") << "VALUE \"FileVersion\", \"1.00\"";

@@ -1,0 +1,53 @@
+#include "modem_port/serial_device.h"
+
+#ifndef Q_OS_WIN
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSerialPort>
+
+#include <poll.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace kv::serial_device {
+
+// The real device behind any link, so that QSerialPort's lock file is the same whichever name
+// the user gave.
+QString resolve(const QString& name) {
+    const QString device = QFileInfo(name).canonicalFilePath();
+    struct stat info {};
+    if (device.isEmpty() || ::stat(QFile::encodeName(device).constData(), &info) != 0 ||
+        !S_ISCHR(info.st_mode))
+        return QString();
+    return device;
+}
+
+// A hung-up tty or a pseudo-terminal whose master closed reports POLLHUP for good; some kernels
+// report it without POLLIN, so reading alone would not notice.
+bool hungUp(QSerialPort& port) {
+    pollfd device{int(port.handle()), POLLIN, 0};
+    return ::poll(&device, 1, 0) == 1 && (device.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+
+// The kernel lowers DTR at the last close of a tty while HUPCL is set (the usual default), and
+// QSerialPort puts back the settings it found at open, HUPCL with them, just before it closes; a
+// modem set to hang up on DTR loss (&D2) would drop the line. So a second descriptor holds the
+// device open through QSerialPort's close, HUPCL is cleared through it, and closing it is the
+// last close.
+void closeKeepingDtr(QSerialPort& port) {
+    const int holder = ::dup(int(port.handle()));
+    port.close();
+    if (holder < 0) return;
+    termios settings{};
+    if (::tcgetattr(holder, &settings) == 0) {
+        settings.c_cflag &= ~tcflag_t(HUPCL);
+        ::tcsetattr(holder, TCSANOW, &settings);
+    }
+    ::close(holder);
+}
+
+} // namespace kv::serial_device
+
+#endif
