@@ -1,202 +1,70 @@
-#include "error_reporting/error_trap.h"
-#include "error_reporting/message_box.h"
-#include "error_reporting/program_end.h"
-#include "fake_message_box.h"
+#include "rig.h"
 
-#include <QTest>
+#include "error_reporting/error_trap.h"
+#include "error_reporting/program_end.h"
 
 using namespace kv;
 
-namespace {
-
-// The dialog texts as the operator must read them, written out here independently of the code.
-const QString CRLF = "\r\n";
-const QString Invalid = "You have selected an invalid COM port number. Select a valid COM port "
-                        "number and try again" +
-                        CRLF + CRLF;
-const QString InUseA = "The COM port you have selected to connect to your modem is being used by "
-                       "another program.  Close that other program and try again.  Also verify "
-                       "that you have selected the correct COM port." +
-                       CRLF + CRLF;
-const QString InUseHead = "The COM port you have selected to connect to your modem" + CRLF +
-                          "is being used by another program such as Ampliview.  Verify that the "
-                          "COM port you have selected is indeed" +
-                          CRLF;
-const QString InUseB = InUseHead +
-                       "the port with your modem.  If so, close the other program "
-                       "(such as Ampliview) and retry dialing." +
-                       CRLF + CRLF;
-const QString InUseC = InUseHead +
-                       "the port with your modem.  If so, close the other program "
-                       "(such as Ampliview)" +
-                       CRLF + "and retry dialing." + CRLF + CRLF;
-QString unexpected(const QString& number, const QString& routine) {
-    return "Unexpected error " + number + " in routine " + routine + CRLF + CRLF +
-           "Note error number and situation and contact Kestrel-Downe" + CRLF + CRLF +
-           "Do you wish to continue running this program?";
-}
-
-enum class Outcome { Continue, Leave, End };
-
-const TrapProfile& profileNamed(const QString& name) {
-    if (name == "Dial") return traps::Dial;
-    if (name == "HangUp") return traps::HangUp;
-    if (name == "Timer1") return traps::Escape;
-    return traps::HangUpCommand;
-}
-
-} // namespace
-
-Q_DECLARE_METATYPE(Outcome)
-
+// What each routine's trap says and does for each kind of error, where the call sequences do not
+// show it already. The routine fails a test, then a step, then would go on: continuing runs the
+// branch the test guards and meets the second error in the trap again; leaving and ending run
+// nothing more.
 class ErrorTrapTest : public QObject {
     Q_OBJECT
   private slots:
-    void decidesEachErrorClassPerRoutine_data();
-    void decidesEachErrorClassPerRoutine();
-    void failedTestRunsTheBranchItGuards();
-    void trapStaysArmedForLaterErrors();
-    void endingStopsRoutinesPausedBeneath();
-};
-
-void ErrorTrapTest::decidesEachErrorClassPerRoutine_data() {
-    QTest::addColumn<QString>("routine");
-    QTest::addColumn<int>("error");
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<QString>("text"); // empty: no dialog
-    QTest::addColumn<int>("style");
-    QTest::addColumn<QString>("resets"); // "I" indicator reset, "C" hang-up cancel, in order
-    QTest::addColumn<Outcome>("outcome");
-
-    const int Yes = box::Yes, No = box::No;
-    // Dial
-    QTest::newRow("Dial 8002") << "Dial" << 8002 << Yes << Invalid << 64 << "" << Outcome::Leave;
-    QTest::newRow("Dial 8005") << "Dial" << 8005 << Yes << InUseA << 64 << "I" << Outcome::Continue;
-    QTest::newRow("Dial 8012") << "Dial" << 8012 << Yes << "" << 0 << "" << Outcome::Continue;
-    QTest::newRow("Dial 8018") << "Dial" << 8018 << Yes << "" << 0 << "" << Outcome::Continue;
-    QTest::newRow("Dial 13 Yes") << "Dial" << 13 << Yes << unexpected("13", "ScanVRM") << 324 << ""
-                                 << Outcome::Continue;
-    QTest::newRow("Dial 13 No") << "Dial" << 13 << No << unexpected("13", "ScanVRM") << 324 << ""
-                                << Outcome::End;
-    QTest::newRow("Dial negative")
-        << "Dial" << -2147221504 << Yes << unexpected("-2147221504", "ScanVRM") << 324 << ""
-        << Outcome::Continue;
-    // Hang Up
-    QTest::newRow("HangUp 8002") << "HangUp" << 8002 << Yes << Invalid << 64 << "C"
-                                 << Outcome::Leave;
-    QTest::newRow("HangUp 8005") << "HangUp" << 8005 << Yes << InUseB << 64 << "IC"
-                                 << Outcome::Leave;
-    QTest::newRow("HangUp 8018") << "HangUp" << 8018 << Yes << "" << 0 << "" << Outcome::Continue;
-    QTest::newRow("HangUp 6 No") << "HangUp" << 6 << No << unexpected("6", "Timer1") << 324 << ""
-                                 << Outcome::End;
-    // Escape stage
-    QTest::newRow("Timer1 8002") << "Timer1" << 8002 << Yes << Invalid << 64 << "C"
-                                 << Outcome::Leave;
-    QTest::newRow("Timer1 8005") << "Timer1" << 8005 << Yes << InUseB << 64 << "IC"
-                                 << Outcome::Leave;
-    QTest::newRow("Timer1 8012") << "Timer1" << 8012 << Yes << "" << 0 << "" << Outcome::Continue;
-    QTest::newRow("Timer1 13 Yes")
-        << "Timer1" << 13 << Yes << unexpected("13", "Timer1") << 324 << "" << Outcome::Continue;
-    // Hang-up command stage: no invalid-port dialog, and Yes/No on the port-in-use text
-    QTest::newRow("Timer2 8002 Yes") << "Timer2" << 8002 << Yes << unexpected("8002", "Timer1")
-                                     << 324 << "" << Outcome::Continue;
-    QTest::newRow("Timer2 8002 No")
-        << "Timer2" << 8002 << No << unexpected("8002", "Timer1") << 324 << "" << Outcome::End;
-    QTest::newRow("Timer2 8005 Yes")
-        << "Timer2" << 8005 << Yes << InUseC << 324 << "IC" << Outcome::Leave;
-    QTest::newRow("Timer2 8005 No")
-        << "Timer2" << 8005 << No << InUseC << 324 << "IC" << Outcome::Leave;
-    QTest::newRow("Timer2 8018") << "Timer2" << 8018 << No << "" << 0 << "" << Outcome::Continue;
-}
-
-void ErrorTrapTest::decidesEachErrorClassPerRoutine() {
-    QFETCH(QString, routine);
-    QFETCH(int, error);
-    QFETCH(int, answer);
-    QFETCH(QString, text);
-    QFETCH(int, style);
-    QFETCH(QString, resets);
-    QFETCH(Outcome, outcome);
-
-    test::FakeMessageBox messages;
-    messages.answers = {answer};
-    ProgramEnd programEnd;
-    QString done;
-    TrapSite site{messages, "/opt/talvo dialer", programEnd, [&] { done += "I"; },
-                  [&] { done += "C"; }};
-    bool ranOn = false;
-    ErrorTrap::guard(profileNamed(routine), site, [&](ErrorTrap& g) {
-        g.step([&] { raise(error); });
-        g.step([&] { ranOn = true; });
-    });
-
-    if (text.isEmpty()) {
-        QVERIFY(messages.shown.isEmpty());
-    } else {
-        QCOMPARE(messages.shown.size(), 1);
-        const Dialog& d = messages.shown.first();
-        QCOMPARE(d.text.toUtf8(), text.toUtf8()); // byte for byte
-        QCOMPARE(d.style, style);
-        QCOMPARE(d.title, QString("Talvo Dialer"));
-        const bool kvHelp = routine == "Timer1";
-        QCOMPARE(d.helpFile, kvHelp ? QString("/opt/talvo dialer/Help/KV.HLP")
-                                    : QString("/opt/talvo dialer/PXLHELP.HLP"));
-        QCOMPARE(d.helpContext, kvHelp ? 1 : 5003);
+    void decidesEachErrorPerRoutine_data() {
+        QTest::addColumn<int>("routine"); // 0 Dial, 1 Hang Up, 2 escape, 3 hang-up command
+        QTest::addColumn<int>("error");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("box");   // as test::boxName gives it; empty: none
+        QTest::addColumn<QString>("after"); // I: indicator reset, C: hang-up cancel, then the end
+        const int Yes = box::Yes, No = box::No;
+        const QList<std::tuple<int, int, int, const char*, const char*>> rows{
+            {0, 8005, Yes, "in use A 64 /PXLHELP.HLP#5003", "I continue"},
+            {0, 8012, Yes, "", "continue"},
+            {0, -2147221504, Yes, "error -2147221504 ScanVRM 324 /PXLHELP.HLP#5003", "continue"},
+            {1, 8002, Yes, "invalid 64 /PXLHELP.HLP#5003", "C leave"},
+            {1, 8005, Yes, "in use B 64 /PXLHELP.HLP#5003", "IC leave"},
+            {1, 6, No, "error 6 Timer1 324 /PXLHELP.HLP#5003", "end"},
+            {2, 8005, Yes, "in use B 64 /Help/KV.HLP#1", "IC leave"},
+            {3, 8002, Yes, "error 8002 Timer1 324 /PXLHELP.HLP#5003", "continue"},
+            {3, 8005, No, "in use C 324 /PXLHELP.HLP#5003", "IC leave"}};
+        for (const auto& [routine, error, answer, box, after] : rows)
+            QTest::addRow("routine %d, %d, %s", routine, error, answer == Yes ? "Yes" : "No")
+                << routine << error << answer << QString(box) << QString(after);
     }
-    QCOMPARE(done, resets);
-    QCOMPARE(ranOn, outcome == Outcome::Continue);
-    QCOMPARE(programEnd.ended(), outcome == Outcome::End);
-}
-
-void ErrorTrapTest::failedTestRunsTheBranchItGuards() {
-    test::FakeMessageBox messages;
-    ProgramEnd programEnd;
-    TrapSite site{messages, "", programEnd, [] {}, [] {}};
-    bool branch = false;
-    ErrorTrap::guard(traps::HangUp, site, [&](ErrorTrap& g) {
-        if (g.test([]() -> bool { raise(8018); })) branch = true;
-    });
-    QVERIFY(branch);
-}
-
-void ErrorTrapTest::trapStaysArmedForLaterErrors() {
-    test::FakeMessageBox messages;
-    messages.answers = {box::Yes, box::Yes};
-    ProgramEnd programEnd;
-    TrapSite site{messages, "", programEnd, [] {}, [] {}};
-    int steps = 0;
-    ErrorTrap::guard(traps::Dial, site, [&](ErrorTrap& g) {
-        g.step([] { raise(8018); });
-        g.step([] { raise(13); });
-        g.step([] { raise(11); });
-        g.step([&] { ++steps; });
-    });
-    QCOMPARE(messages.shown.size(), 2);
-    QCOMPARE(steps, 1);
-}
-
-// A routine that ends the program inside another routine's step: neither runs another step.
-void ErrorTrapTest::endingStopsRoutinesPausedBeneath() {
-    test::FakeMessageBox messages;
-    messages.answers = {box::No};
-    int ends = 0;
-    ProgramEnd programEnd([&] { ++ends; });
-    TrapSite site{messages, "", programEnd, [] {}, [] {}};
-    QStringList ran;
-    ErrorTrap::guard(traps::Dial, site, [&](ErrorTrap& outer) {
-        outer.step([&] {
-            ErrorTrap::guard(traps::Escape, site, [&](ErrorTrap& inner) {
-                inner.step([] { raise(5); });
-                inner.step([&] { ran << "inner"; });
-            });
+    void decidesEachErrorPerRoutine() {
+        QFETCH(int, routine);
+        QFETCH(int, error);
+        QFETCH(int, answer);
+        QFETCH(QString, box);
+        QFETCH(QString, after);
+        const TrapProfile* profiles[] = {&traps::Dial, &traps::HangUp, &traps::Escape,
+                                         &traps::HangUpCommand};
+        test::FakeMessageBox messages;
+        messages.answers = {answer, answer};
+        ProgramEnd programEnd;
+        QString done;
+        TrapSite site{messages, "/opt/talvo dialer", programEnd, [&] { done += "I"; },
+                      [&] { done += "C"; }};
+        QStringList ran;
+        ErrorTrap::guard(*profiles[routine], site, [&](ErrorTrap& g) {
+            if (g.test([&]() -> bool { raise(error); })) ran << "branch";
+            g.step([&] { raise(error); });
+            g.step([&] { ran << "next"; });
         });
-        outer.step([&] { ran << "outer"; });
-        if (outer.test([&] { return true; })) ran << "branch";
-    });
-    QVERIFY(ran.isEmpty());
-    QVERIFY(programEnd.ended());
-    QCOMPARE(ends, 1);
-}
+
+        const bool goesOn = after.endsWith("continue");
+        QCOMPARE(ran, goesOn ? QStringList({"branch", "next"}) : QStringList());
+        QStringList boxes;
+        for (const Dialog& d : messages.shown)
+            boxes << test::boxName(d);
+        QCOMPARE(boxes, box.isEmpty() ? QStringList() : QStringList(goesOn ? 2 : 1, box));
+        // The resets come with each entry into the trap.
+        const QString outcome = goesOn ? "continue" : programEnd.ended() ? "end" : "leave";
+        QCOMPARE((done.left(done.size() / (goesOn ? 2 : 1)) + " " + outcome).trimmed(), after);
+    }
+};
 
 QTEST_GUILESS_MAIN(ErrorTrapTest)
 #include "error_trap_test.moc"

@@ -1,0 +1,272 @@
+#include "rig.h"
+
+#include "error_reporting/qt_message_box.h"
+
+using namespace kv;
+using namespace kv::test;
+
+namespace {
+
+QImage look(QWidget* control) {
+    return control->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+// The box around the pixels in which two pictures of one size differ.
+QRect changed(const QImage& image, const QImage& other) {
+    QRect box;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != other.pixel(x, y)) box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+QImage shownWith(CaptionLabel* label, const QString& caption) {
+    const QString before = label->caption();
+    label->setCaption(caption);
+    const QImage image = look(label);
+    label->setCaption(before);
+    return image;
+}
+
+// The program installed where a blank is in the path, its Help folder holding `files`.
+QString installed(const QTemporaryDir& dir, const QString& files) {
+    const QString app = dir.filePath("Talvo Dialer");
+    QDir().mkpath(app + "/Help");
+    for (const QString& name : files.split(' ', Qt::SkipEmptyParts)) {
+        QFile file(app + "/Help/" + name);
+        file.open(QIODevice::WriteOnly);
+        file.write("<p>" + QByteArray("<br>").repeated(300) + "<h2 id=context-1>Number</h2>");
+    }
+    return app;
+}
+
+} // namespace
+
+// The window as the operator meets it: layout, drawing, keys, message boxes and help. The layout
+// checks also run at desktop scales 1.25, 1.5 and 2 (see CMakeLists.txt).
+class WindowTest : public QObject {
+    Q_OBJECT
+  private slots:
+    // Each control where the form puts it in twips (at 96 DPI, 15 to a pixel), with its text, its
+    // font (Arial's metrics or the window's narrow face), and for the status row a sunken frame.
+    void controls_data() {
+        QTest::addColumn<QWidget*>("control");
+        QTest::addColumn<QRect>("twips");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qreal>("arial"); // points; 0: the window's font
+        MainWindow& w = rig.window();
+        const QList<std::tuple<QWidget*, QRect, const char*, qreal>> rows{
+            {w.Label5, {180, 120, 2715, 255}, "1. Select COM port used by modem", 0},
+            {w.Line1, {2880, 200, 300, 15}, "", 0}, // one pixel high
+            {w.Combo1, {3300, 60, 1155, 315}, "COM 1", 0},
+            {w.Label1, {180, 360, 4275, 255}, "2. Enter telephone number to dial", 0},
+            {w.Label2, {180, 600, 4275, 255}, "3. Press Dial button", 0},
+            {w.Label3, {180, 900, 1875, 195}, "Phone Number:", 0},
+            {w.txtPhoneNum, {180, 1080, 5835, 315}, "", 0},
+            {w.buttonConnect, {60, 1680, 1275, 675}, "Dial", 0},
+            {w.buttonHangUp, {1640, 1680, 1275, 675}, "Hang Up", 0},
+            {w.buttonQuit, {3220, 1680, 1275, 675}, "Quit", 0},
+            {w.buttonHelp, {4800, 1680, 1215, 675}, "Help", 0},
+            {w.Label6, {0, 2460, 615, 315}, "Status:", 8.25},
+            {w.lblStatus, {600, 2460, 2355, 315}, "", 0},
+            {w.txtReply, {2940, 2460, 1215, 315}, "", 6.75},
+            {w.Label7, {4140, 2460, 615, 315}, "Carrier:", 8.25},
+            {w.txtModemStatus, {4740, 2460, 1335, 315}, "<Unknown>", 0}};
+        for (const auto& [c, twips, text, arial] : rows)
+            QTest::addRow("%d %d", twips.x(), twips.y()) << c << twips << QString(text) << arial;
+    }
+    void controls() {
+        QFETCH(QWidget*, control);
+        QFETCH(QRect, twips);
+        QFETCH(qreal, arial);
+        MainWindow& w = rig.window();
+        QCOMPARE(w.windowTitle() + (w.windowIcon().isNull() ? "" : " with its icon"),
+                 "Talvo Dialer V1.03 with its icon");
+        QCOMPARE(w.size(), QSize(406, 187)); // 6090 x 2805, fixed
+        QCOMPARE(w.maximumSize(), w.minimumSize());
+        QCOMPARE(w.windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+                 Qt::WindowCloseButtonHint);
+        const QRect px = QRectF(QPointF(twips.topLeft()) / 15, QSizeF(twips.size()) / 15).toRect();
+        QCOMPARE(control->geometry(), control == w.Line1 ? QRect(192, 13, 20, 1) : px);
+        auto* label = qobject_cast<CaptionLabel*>(control);
+        QTEST(label ? label->shownText()
+                    : control->property(control == w.Combo1 ? "currentText" : "text").toString(),
+              "text");
+        QCOMPARE(QFontInfo(control->font()).family(),
+                 arial ? "Liberation Sans" : "Liberation Sans Narrow");
+        QCOMPARE(control->font().pointSizeF(), arial ? arial : 8);
+        if (twips.y() != 2460) return;
+        QCOMPARE(label->frameStyle(), QFrame::Panel | QFrame::Sunken);
+        QCOMPARE(label->backColor(), label == w.txtModemStatus ? 0x8000000Bu : 0x8000000Fu);
+    }
+
+    // Every text the program shows in a fixed box stays on one line inside it, on its side, as
+    // drawn, at any scale.
+    void textsFit_data() {
+        QTest::addColumn<CaptionLabel*>("label");
+        QTest::addColumn<QString>("text");
+        MainWindow& w = rig.window();
+        for (CaptionLabel* label : {w.Label5, w.Label1, w.Label2, w.Label3, w.Label6, w.Label7})
+            QTest::newRow(qPrintable(label->caption())) << label << label->caption();
+        for (const QString& status :
+             QString("Offline - Ready to dial|Hang up attempt cancelled|Did not connect at 9600 "
+                     "bps|OK to start Ampliview|Configuring modem|Dialing 555-0101")
+                 .split('|'))
+            QTest::newRow(qPrintable(status)) << w.lblStatus << status;
+        for (int n = 44; n >= 0; --n)
+            QTest::addRow("%d seconds", n)
+                << w.lblStatus << QString("Waiting to Connect: %1 seconds").arg(n);
+        QTest::newRow("Not Detected") << w.txtModemStatus << "Not Detected";
+    }
+    void textsFit() {
+        QFETCH(CaptionLabel*, label);
+        QFETCH(QString, text);
+        const QImage shown = shownWith(label, text);
+        const QRect ink = changed(shown, shownWith(label, QString()));
+        const qreal scale = shown.devicePixelRatio();
+        const QRectF c = label->contentsRect();
+        const QRect inside = QRectF(c.topLeft() * scale, c.size() * scale).toAlignedRect();
+        QVERIFY2(inside.contains(ink), "inside the box");
+        QVERIFY2(ink.height() <= QFontMetricsF(label->font()).height() * scale + 1, "one line");
+        QVERIFY2(ink.top() - inside.top() <= 4 * scale, "at the top");
+        MainWindow& w = rig.window();
+        const int slack = label == w.txtModemStatus ? qAbs(ink.center().x() - inside.center().x())
+                          : label == w.Label6 || label == w.Label7 ? inside.right() - ink.right()
+                                                                   : ink.left() - inside.left();
+        QVERIFY2(slack <= 3 * scale, "on its side");
+    }
+
+    // Every control leaves its mark on the window at any scale, the one-pixel line too, and has
+    // a name for a screen reader.
+    void everyControlShows() {
+        const QImage image = rig.window().grab().toImage();
+        const qreal scale = image.devicePixelRatio();
+        for (QWidget* c : rig.window().findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            const QRect area =
+                QRectF(QPointF(c->pos()) * scale, QSizeF(c->size()) * scale).toAlignedRect() &
+                image.rect();
+            QSet<QRgb> colours;
+            for (int y = area.top(); y <= area.bottom(); ++y)
+                for (int x = area.left(); x <= area.right(); ++x)
+                    colours.insert(image.pixel(x, y));
+            QVERIFY2(c == rig.window().Line1 ? colours.contains(toQColor(0x80000008).rgb())
+                                             : colours.size() > 1,
+                     qPrintable(c->accessibleName()));
+            QVERIFY(!QAccessible::queryAccessibleInterface(c)->text(QAccessible::Name).isEmpty());
+        }
+    }
+
+    // "&&" shows one "&"; one "&" hides itself and underlines the next character, only that. The
+    // reply box shows the modem's words as they are. Colours are 0x00BBGGRR.
+    void drawing() {
+        MainWindow& w = rig.window();
+        CaptionLabel label("", &w); // drawn as the reply box, but with access keys
+        label.setFont(w.txtReply->font());
+        label.setFrameStyle(w.txtReply->frameStyle());
+        label.setGeometry(w.txtReply->geometry());
+        QCOMPARE(shownWith(w.txtReply, "AT&F0OK"), shownWith(&label, "AT&&F0OK"));
+        const QRect underline = changed(shownWith(&label, "A&B"), shownWith(w.txtReply, "AB"));
+        const QFontMetrics m(label.font());
+        QVERIFY(underline.top() >= m.ascent() && underline.left() >= m.horizontalAdvance("A"));
+        w.txtModemStatus->setBackColor(colour::Yellow);
+        QCOMPARE(look(w.txtModemStatus).pixelColor(3, 3), QColor(255, 255, 0));
+    }
+
+    // Tab visits the controls in order; no default or cancel button: Enter does not dial, Esc
+    // does not quit; the port box keeps what is typed.
+    void keys() {
+        MainWindow& w = rig.window();
+        rig.log.clear();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QCOMPARE(QApplication::focusWidget(), w.txtPhoneNum);
+        for (QWidget* next : QList<QWidget*>{w.buttonConnect, w.buttonHangUp, w.buttonQuit,
+                                             w.Combo1, w.buttonHelp, w.txtPhoneNum}) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), next);
+        }
+        QTest::keyClicks(w.txtPhoneNum, "5551231");
+        for (QWidget* target : QList<QWidget*>{w.txtPhoneNum, w.Combo1->lineEdit(), w.buttonQuit})
+            for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
+                QTest::keyClick(target, key);
+        QTest::keyClicks(w.Combo1->lineEdit(), "0");
+        QCOMPARE(w.Combo1->currentText() + " of " + w.Combo1->itemText(7), "COM 10 of COM 8");
+        rig.clock.runUntil(rig.clock.now() + 60'000);
+        QCOMPARE(rig.log.join(", "), "");
+        w.close();
+    }
+
+    // A Yes/No box is answered by Yes or No alone, Enter answering No; an OK box takes Esc and
+    // its close box as OK. F1 shows the box's topic, scrolled into view, in a viewer that takes
+    // input meanwhile.
+    void messageBoxes_data() {
+        QTest::addColumn<int>("style");
+        QTest::addColumn<bool>("closeBox"); // else Esc
+        for (const int style : {324, 64})
+            for (const bool closeBox : {false, true})
+                QTest::addRow("%d, %s", style, closeBox ? "close box" : "Esc") << style << closeBox;
+    }
+    void messageBoxes() {
+        QFETCH(int, style);
+        QFETCH(bool, closeBox);
+        QTemporaryDir dir;
+        Rig help(installed(dir, "KV.html"));
+        QWidget* helpWindow = nullptr;
+        bool open = false;
+        QTimer::singleShot(0, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            QVERIFY(QTest::qWaitForWindowActive(box));
+            QTest::keyClick(box, Qt::Key_F1);
+            helpWindow = QApplication::activeModalWidget();
+            QTRY_VERIFY(help.frm.help().viewer()->verticalScrollBar()->value() > 0);
+            helpWindow->close();
+            closeBox ? void(box->close()) : QTest::keyClick(box, Qt::Key_Escape);
+            if ((open = box->isVisible())) QTest::keyClick(box, Qt::Key_Return);
+        });
+        QtMessageBox box(nullptr,
+                         [&](const QString& f, int c) { help.frm.help().showTopic(f, c); });
+        QCOMPARE(box.show({"Text", style, "Talvo Dialer", "/Help/KV.HLP", 1}),
+                 style == 324 ? box::No : box::OK);
+        QCOMPARE(open, style == 324);
+        QVERIFY(helpWindow && helpWindow == help.frm.help().viewer());
+        QCOMPARE(help.frm.help().viewer()->source().fragment(), "context-1");
+    }
+
+    // Help and F1 start WinHelp on the help file, path unquoted, blanks and all; where the viewer
+    // or its file is missing the converted help stands in, and where that is missing too a box
+    // says where help was looked for.
+    void help_data() {
+        QTest::addColumn<QString>("files"); // in the Help folder
+        QTest::addColumn<bool>("viewer");   // winhlp32 starts
+        QTest::addColumn<QString>("shown"); // launched, the converted help, or the box
+        const QString winHelp = "winhlp32 %1/Help/KV.hlp, winhlp32 %1/Help/KV.hlp";
+        QTest::newRow("WinHelp") << "KV.hlp KV.html" << true << winHelp;
+        QTest::newRow("no viewer") << "KV.hlp KV.html" << false << winHelp + ", html";
+        QTest::newRow("no help at all") << "" << true << "box, box";
+    }
+    void help() {
+        QFETCH(QString, files);
+        QFETCH(bool, viewer);
+        QFETCH(QString, shown);
+        QTemporaryDir dir;
+        Rig rig(installed(dir, files));
+        rig.launcher.starts = viewer;
+        rig.window().show();
+        QVERIFY(QTest::qWaitForWindowActive(&rig.window()));
+        rig.window().buttonHelp->click();
+        QTest::keyClick(&rig.window(), Qt::Key_F1);
+        QStringList seen = rig.launcher.started;
+        if (QTextBrowser* viewer = rig.frm.help().viewer())
+            seen << "html" + viewer->source().fragment(); // the whole file: no topic
+        const QString app = dir.filePath("Talvo Dialer");
+        for (const Dialog& d : rig.box.shown)
+            if (d.text.contains(app + "/Help/KV.html")) seen << "box";
+        QCOMPARE(seen.join(", "), shown.arg(app));
+    }
+
+  private:
+    Rig rig;
+};
+
+QTEST_MAIN(WindowTest)
+#include "window_test.moc"

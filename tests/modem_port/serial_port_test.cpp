@@ -1,0 +1,253 @@
+#include "pty_line.h"
+#include "rig.h"
+
+#include "modem_port/device_map.h"
+#include "modem_port/event_loop_clock.h"
+#include "modem_port/line_settings.h"
+#include "modem_port/port_selection.h"
+#include "modem_port/serial_modem_port.h"
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace kv;
+using namespace kv::test;
+
+namespace {
+
+// COM 5 on `device`.
+std::unique_ptr<SerialModemPort> portOn(const QByteArray& device, bool open = true) {
+    qputenv("TALVO_COM5", device);
+    auto port = std::make_unique<SerialModemPort>();
+    port->setCommPort(5);
+    if (open) port->setPortOpen(true);
+    return port;
+}
+
+termios settingsOf(const sim::PtyLine& line) {
+    termios t{};
+    ::tcgetattr(line.fd(), &t); // the master reads its slave's settings
+    return t;
+}
+
+// Rows "text>number|..." of a table of texts and numbers.
+void rows(const QString& table) {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("number");
+    for (const QString& row : table.split('|'))
+        QTest::newRow(qPrintable(row)) << row.section('>', 0, 0) << row.section('>', 1).toInt();
+}
+
+} // namespace
+
+// The serial layer on a real terminal and the real pause: error numbers, the bytes that cross
+// the line, what a closed port or a vanished device does, what runs while a pause waits, and a
+// whole call through both.
+class SerialPortTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void portNumberFromTheComBox_data() {
+        rows("COM 1>1|COM 12>12|7>7|COM 03>3|COM 0>8002|COM 40000>8002|COMx>13|>13|COM 1x>13|"
+             "COM \u0663>13");
+    }
+    void portNumberFromTheComBox() {
+        QFETCH(QString, text);
+        SerialModemPort port;
+        const int error = errorOf([&] { selectPort(port, text); });
+        QTEST(error ? error : port.commPort(), "number");
+    }
+
+    void devicesAndSettings() {
+        qputenv("TALVO_COM5", "/dev/ttyUSB0");
+        QCOMPARE(devicePathForPort(5) + " " + devicePathForPort(1), "/dev/ttyUSB0 /dev/ttyS0");
+        const auto s = parseLineSettings("2400,e,7,2");
+        QVERIFY(s && s->baudRate == 2400 && s->parity == QSerialPort::EvenParity &&
+                s->dataBits == QSerialPort::Data7 && s->stopBits == QSerialPort::TwoStop);
+        for (const char* bad : {"9600,n,8", "9600,x,8,1", "9600,n,9,1", "9600,n,8,3", "0,n,8,1"})
+            QVERIFY2(!parseLineSettings(bad), bad);
+    }
+
+    void openRefused_data() {
+        rows(
+            "missing>8002|/dev/null>8002|a file>8002|held elsewhere>8005|held, through a link>8005|"
+            "open here>8005|unreadable settings>380");
+    }
+    void openRefused() {
+        QFETCH(QString, text);
+        sim::PtyLine line;
+        QTemporaryDir dir;
+        const QByteArray link = QFile::encodeName(dir.filePath("modem"));
+        QFile::link(line.slavePath(), link);
+        QFile(dir.filePath("file")).open(QIODevice::WriteOnly);
+        const QMap<QString, QByteArray> devices{{"missing", link + "9"},
+                                                {"/dev/null", "/dev/null"},
+                                                {"a file", QFile::encodeName(dir.filePath("file"))},
+                                                {"held, through a link", link}};
+        QSerialPort other(line.slavePath());
+        if (text.startsWith("held")) QVERIFY(other.open(QIODevice::ReadWrite));
+        const auto port = portOn(devices.value(text, line.slavePath()), text == "open here");
+        if (text == "unreadable settings") port->setSettings("9600,x,8,1");
+        QTEST(errorOf([&] { port->setPortOpen(true); }), "number");
+        QCOMPARE(port->portOpen(), text == "open here");
+    }
+
+    // No event loop runs here: bytes must be on the line when output returns, and what arrived
+    // must be counted and read at once, as the sequences read.
+    void bytesCrossTheLineAsTheyAre() {
+        sim::PtyLine line;
+        const auto port = portOn(line.slavePath());
+        const termios t = settingsOf(line);
+        QCOMPARE(::cfgetospeed(&t), speed_t(B9600));
+        QVERIFY(!(t.c_cflag & CRTSCTS) && !(t.c_iflag & (IXON | IXOFF | ICRNL)) &&
+                !(t.c_oflag & OPOST));
+        port->output(QString("AT&F0\r\n+++\u00e9\u00ff\u20ac"));
+        QByteArray heard;
+        QTRY_COMPARE((heard += line.readAll()), QByteArray("AT&F0\r\n+++\xe9\xff?"));
+        line.send("\r\nNO CARRIER\r\n");
+        QTRY_VERIFY(port->inBufferCount() > 0);
+        port->setInBufferCount(0);
+        line.send(QByteArray(3000, 'x') + "\x80");
+        QTRY_COMPARE(port->inBufferCount(), 3001);
+        QCOMPARE(port->input(), QString(3000, 'x') + QChar(0x80));
+        QCOMPARE(port->inBufferCount(), 0);
+    }
+
+    // Closed by the program, or its device gone under it: reading loops end, reads, writes and
+    // the clearing raise 8018, DTR and closing are quiet. A device gone has no carrier.
+    void closedPort() {
+        for (const bool gone : {false, true})
+            for (int call = 0; call < 7; ++call) {
+                auto line = std::make_unique<sim::PtyLine>();
+                const auto port = portOn(line->slavePath());
+                gone ? line.reset() : port->setPortOpen(false);
+                const QList<std::function<void()>> calls{
+                    [&] { QCOMPARE(port->inBufferCount(), 0); },
+                    [&] { port->input(); },
+                    [&] { port->output("ATH\r"); },
+                    [&] { port->setInBufferCount(0); },
+                    [&] { port->setDTREnable(false); },
+                    [&] { port->setPortOpen(false); },
+                    [&] { QVERIFY(!port->cdHolding()); }};
+                const int raised = (call >= 1 && call <= 3) || (call == 6 && !gone) ? 8018 : 0;
+                QCOMPARE(errorOf(calls[call]), raised);
+                QVERIFY(!port->portOpen());
+                QCOMPARE(port->deviceVanished(), gone && call != 5);
+            }
+    }
+
+    // Releasing the port leaves DTR up, so the call stays up for the next program; a program that
+    // ends with the port open takes DTR down, so the modem is not left off-hook.
+    void releaseKeepsDtrUp() {
+        for (const bool release : {true, false}) {
+            sim::PtyLine line;
+            termios t = settingsOf(line);
+            t.c_cflag |= HUPCL;
+            ::tcsetattr(line.fd(), TCSANOW, &t);
+            auto port = portOn(line.slavePath());
+            release ? port->setPortOpen(false) : port.reset();
+            QCOMPARE(bool(settingsOf(line).c_cflag & HUPCL), !release);
+        }
+    }
+
+    // A device gone under the open port closes it at once, so the event loop sleeps again.
+    void vanishedDeviceLetsTheLoopSleep() {
+        struct : QObject {
+            bool eventFilter(QObject*, QEvent* e) override {
+                wakes += e->type() == QEvent::SockAct;
+                return false;
+            }
+            int wakes = 0;
+        } counter;
+        auto line = std::make_unique<sim::PtyLine>();
+        const auto port = portOn(line->slavePath());
+        qApp->installEventFilter(&counter);
+        line.reset();
+        QTest::qWait(200);
+        QVERIFY2(counter.wakes < 20, qPrintable(QString::number(counter.wakes)));
+        QVERIFY(!port->portOpen() && port->deviceVanished());
+    }
+
+    // A pause of 0 or less lets nothing run; once the clock has stopped, a pause returns at once
+    // and no timer ticks.
+    void pauseAndStop() {
+        EventLoopClock clock;
+        int ticks = 0;
+        auto timer = clock.createTimer(1, [&] { ++ticks; });
+        timer->setEnabled(true);
+        clock.pause(0);
+        clock.pause(int(0x80000000));
+        QCOMPARE(ticks, 0);
+        clock.stop();
+        clock.pause(600'000); // or the test times out
+        QTest::qWait(20);
+        QCOMPARE(ticks, 0);
+    }
+
+    // One whole call in real time, the program's own serial layer and clock against a modem that
+    // this test plays. How long each gap lasts is measured by bench/dial_cycle.
+    void wholeCallInRealTime() {
+        sim::PtyLine line;
+        qputenv("TALVO_COM1", line.slavePath());
+        // The modem echoes what it hears and answers each command at once.
+        QByteArray heard;
+        QTimer modem;
+        QObject::connect(&modem, &QTimer::timeout, [&] {
+            const QByteArray bytes = line.readAll();
+            heard += bytes;
+            line.send(bytes);
+            if (bytes.startsWith("ATDT"))
+                line.send("\r\nCONNECT 9600\r\n");
+            else if (bytes.endsWith('\r') || bytes == "+++")
+                line.send("\r\nOK\r\n");
+        });
+        modem.start(20);
+
+        SerialModemPort port;
+        EventLoopClock clock;
+        test::FakeMessageBox box;
+        test::FakeLauncher launcher;
+        FrmMain frm({port, clock, box, launcher, QDir::tempPath(), [] {}});
+        MainWindow& w = frm.window();
+        w.txtPhoneNum->setText("5551231");
+        w.buttonConnect->click(); // returns once the dial is over
+        QCOMPARE(w.lblStatus->caption() + (port.portOpen() ? ", port open" : ""),
+                 "OK to start Ampliview");
+
+        w.buttonHangUp->click();
+        QTRY_COMPARE_WITH_TIMEOUT(w.lblStatus->caption(), "Offline - Ready to dial", 20'000);
+        QCOMPARE(heard, "AT&F0\rAT&C1\rATDT5551231\r+++ATH\r");
+        QCOMPARE(w.txtReply->caption(), "ATHOK");
+        QVERIFY(!port.portOpen() && box.shown.isEmpty());
+    }
+
+    // The simulated modem as a program on a pseudo-terminal, as ./run --demo uses it: it answers
+    // and logs, and takes its link away at the end.
+    void modemSimProgram() {
+        QTemporaryDir dir;
+        QProcess sim;
+        sim.start(MODEM_SIM, {"--log", dir.filePath("log"), "--link", dir.filePath("com1")});
+        QTRY_VERIFY(sim.canReadLine());
+        QCOMPARE(QFile::symLinkTarget(dir.filePath("com1")), sim.readLine().trimmed());
+        const int fd =
+            ::open(QFile::encodeName(dir.filePath("com1")), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QCOMPARE(::write(fd, "\001AT\r", 4), 4);
+        QByteArray heard;
+        char c;
+        QTRY_COMPARE((::read(fd, &c, 1) == 1 ? heard += c : heard), "\001AT\r\r\nOK\r\n");
+        ::close(fd);
+        auto log = [&] {
+            QFile file(dir.filePath("log"));
+            return file.open(QIODevice::ReadOnly) ? QString(file.readAll()) : QString();
+        };
+        QTRY_VERIFY(log().endsWith(" close\n"));
+        QCOMPARE(log().section('\n', 1, 3).replace(QRegularExpression("[0-9.]+ "), ""),
+                 "open\nrx \"\\x01AT\\r\"\ntx \"\\x01AT\\r\\r\\nOK\\r\\n\"");
+        sim.terminate();
+        QVERIFY(sim.waitForFinished() && sim.exitCode() == 0);
+        QVERIFY(!QFile::exists(dir.filePath("com1")));
+    }
+};
+
+QTEST_MAIN(SerialPortTest)
+#include "serial_port_test.moc"

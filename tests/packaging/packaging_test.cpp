@@ -1,0 +1,111 @@
+#include "error_reporting/dialog_texts.h"
+#include "error_reporting/error_trap.h"
+#include "rig.h"
+
+using namespace kv;
+
+namespace {
+
+// Runs a program; its exit code and its output, standard error included.
+std::pair<int, QString> run(const QString& program, const QStringList& arguments) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, arguments);
+    const bool done = p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit;
+    return {done ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAll())};
+}
+
+// The help's topic for one help context as plain text, blanks made single.
+QString helpTopic(int context) {
+    QFile file(KV_HELP_FILE);
+    file.open(QIODevice::ReadOnly);
+    const QString html = QString::fromUtf8(file.readAll());
+    const qsizetype start = html.indexOf(QString("<h2 id=\"context-%1\"").arg(context));
+    QTextDocument topic;
+    topic.setHtml(html.mid(start, html.indexOf("<h2", start + 1) - start));
+    return topic.toPlainText().simplified();
+}
+
+} // namespace
+
+// What is shipped: the Debian package, the help, and KV.exe's resources.
+class PackagingTest : public QObject {
+    Q_OBJECT
+  private slots:
+    // Built from this tree, unpacked into a scratch root: its layout, dependencies and what the
+    // desktop's validators make of it. The install script runs directly: cpack's own way would
+    // rebuild the tree under the tests running beside this one.
+    void debianPackage() {
+        QTemporaryDir dir;
+        const auto [built, log] =
+            run(KV_CPACK, {"-G", "DEB", "--config", KV_CPACK_CONFIG, "-B", dir.path(), "-D",
+                           "CPACK_INSTALL_CMAKE_PROJECTS=", "-D",
+                           "CPACK_INSTALL_SCRIPTS=" KV_INSTALL_SCRIPT});
+        QVERIFY2(built == 0, qPrintable(log));
+        const QString deb = dir.filePath(QDir(dir.path()).entryList({"*.deb"}).value(0));
+        const QString root = dir.filePath("root/");
+        QCOMPARE(run("dpkg-deb", {"-x", deb, root}).first, 0);
+        const QString depends = run("dpkg-deb", {"-f", deb, "Depends"}).second;
+        for (const char* package :
+             {"libqt6widgets6", "libqt6serialport6", "qt6-qpa-plugins", "fonts-liberation"})
+            QVERIFY2(depends.contains(QRegularExpression(QString("(^|, )%1( |,|$)").arg(package))),
+                     qPrintable(depends));
+        QCOMPARE(QFileInfo(root + "usr/bin/talvo-dialer").symLinkTarget(), "/opt/talvo-dialer/KV");
+        QVERIFY(QFileInfo(root + "opt/talvo-dialer/KV").isExecutable());
+        QVERIFY(QFileInfo(root + "opt/talvo-dialer/Help/KV.html").size() > 0);
+        const QString desktop = root + "usr/share/applications/talvo-dialer.desktop";
+        QCOMPARE(run("desktop-file-validate", {desktop}), std::pair(0, QString()));
+        QCOMPARE(QSettings(desktop, QSettings::IniFormat).value("Desktop Entry/Exec"),
+                 "talvo-dialer");
+        for (const QString size : {"16", "32"})
+            QCOMPARE(QImage(root + "usr/share/icons/hicolor/" + size + "x" + size +
+                            "/apps/talvo-dialer.png")
+                         .width(),
+                     size.toInt());
+        const auto [valid, report] = run("appstreamcli", {"validate-tree", "--no-net", root});
+        QVERIFY2(valid == 0 && report.contains("com.kestreldowne.TalvoDialer"), qPrintable(report));
+    }
+
+    // Every box is explained in the topic that F1 opens for it (the unexpected-error boxes by
+    // what follows their number).
+    void helpExplainsEveryBox() {
+        QVERIFY(helpTopic(1).contains(texts::MissingNumber.simplified()));
+        for (const TrapProfile* trap :
+             {&traps::Dial, &traps::HangUp, &traps::Escape, &traps::HangUpCommand})
+            for (const QString& box :
+                 {trap->portInUseText, trap->testsInvalidPort ? texts::InvalidPort : "",
+                  texts::unexpectedError(0, trap->routinePiece).section(' ', 3)})
+                QVERIFY2(helpTopic(trap->helpContext).contains(box.simplified()), qPrintable(box));
+    }
+
+    // KV.exe's version resource and icon, through the MinGW resource compiler and back.
+    void windowsResources() {
+        QTemporaryDir dir;
+        const QString res = dir.filePath("KV.res");
+        QCOMPARE(run("x86_64-w64-mingw32-windres",
+                     {"--preprocessor=cpp", "-I", KV_ICO_DIR, KV_RC_FILE, "-O", "res", "-o", res})
+                     .first,
+                 0);
+        const QString rc = run("x86_64-w64-mingw32-windres", {"-J", "res", "-i", res, "-O", "rc"})
+                               .second.simplified();
+        // The icon group's images, width, height and colours in octal, then bits per pixel.
+        for (const char* line :
+             {"FILEVERSION 1, 0, 0, 0 PRODUCTVERSION 1, 0, 0, 0", "FILEOS 0x4 FILETYPE 0x1",
+              "BLOCK \"040904B0\" BEGIN VALUE \"FileVersion\", \"1.00\" VALUE \"ProductVersion\", "
+              "\"1.00\" VALUE \"ProductName\", \"KV\" VALUE \"InternalName\", \"KV\" VALUE "
+              "\"OriginalFilename\", \"KV.exe\" END",
+              "VALUE \"Translation\", 0x409, 1200", R"("\040\040\002\000", 1, 1,)",
+              R"("\040\040\020\000", 1, 4,)", R"("\020\020\020\000", 1, 4,)"})
+            QVERIFY2(rc.contains(line), line);
+        QImageReader ico(KV_ICO_DIR "/KV.ico", "ico");
+        for (const char* picture : {"program_32_mono.xpm", "program_32.xpm", "program_16.xpm"}) {
+            QCOMPARE(
+                ico.read().convertToFormat(QImage::Format_ARGB32),
+                QImage(KV_ICON_DIR "/" + QString(picture)).convertToFormat(QImage::Format_ARGB32));
+            ico.jumpToNextImage();
+        }
+    }
+};
+
+QTEST_MAIN(PackagingTest)
+#include "packaging_test.moc"
