@@ -40,10 +40,9 @@ QStringList rulesBroken(Rig& rig) {
     if (end >= 0 && log.indexOf('\n', end) >= 0) broken << "something happened after the end";
     // Only these commands reach the modem, and only these texts the status line.
     static const QRegularExpression allowed(
-        "^\\d+ (>(AT&F0\r|AT&C1\r|ATDT[^\r\n]*\r|ATH\r|\\+\\+\\+)|=(config|F0|C1|dial "
-        "[^\\x00-\\x1f]*|"
-        "w([0-3]?\\d|4[0-4])(\\.\\.\\d+)?|connected|OK|failed|hanging up|offline|cancelled)|"
-        "~(carrier|none|\\?)|[\"!#].*)$",
+        "^\\d+ (>(AT&F0\r|AT&C1\r|ATDT[^\r\n]*\r|ATH\r|\\+\\+\\+)|"
+        "=(config|F0|C1|dial [^\\x00-\\x1f]*|w([0-3]?\\d|4[0-4])(\\.\\.\\d+)?|connected|OK|failed|"
+        "hanging up|offline|cancelled)|~(carrier|none|\\?)|[\"!#].*)$",
         QRegularExpression::DotMatchesEverythingOption);
     for (const QString& e : rig.log)
         if (!allowed.match(e).hasMatch()) broken << e;
@@ -123,6 +122,10 @@ class CallSequencesTest : public QObject {
         row("port held at Dial after a call", "0:dial;20000:held;20000:dial", 20000,
             "20000 !in use A 64 /PXLHELP.HLP#5003, 20000 ~?, 20000 =failed, 20000 =hanging up, "
             "22000 !in use B 64 /Help/KV.HLP#1, 22000 =cancelled | DTR up, call up");
+        row("an escape after a hang-up opens with DTR down",
+            "0:hangup;11000:hangup;14000:fail=8005", 16000,
+            "16000 !in use C 324 /PXLHELP.HLP#5003, 16000 ~?, 16000 =cancelled, "
+            "16000 ~none | port open");
         row("port held at the hang-up command", "0:hangup;4000:fail=8005", 5000,
             "5000 !in use C 324 /PXLHELP.HLP#5003, 5000 ~?, 5000 =cancelled, "
             "5000 ~none | port open, DTR up");
@@ -170,8 +173,8 @@ class CallSequencesTest : public QObject {
         row("modem: DTR dropped aborts a dial", "dtr=1;send=ATDT1\r;read;2000:dtr=0;2000:read", 0,
             "0 <ATDT1\r, 2000 <\r\nNO CARRIER\r\n");
         row("modem: escape, online, escape, ATH",
-            "send=ATDT1\r;read;5000:read;6000:send=+++;6999:read;7000:read;8000:send=ATO\r;8000:r"
-            "ead;9000:send=+++;10000:send=ATH\r;10000:read",
+            "send=ATDT1\r;read;5000:read;6000:send=+++;6999:read;7000:read;8000:send=ATO\r;"
+            "8000:read;9000:send=+++;10000:send=ATH\r;10000:read",
             0,
             "0 <ATDT1\r, 5000 <\r\nCONNECT 9600\r\n dcd, 7000 <\r\nOK\r\n dcd, "
             "8000 <ATO\r\r\nCONNECT 9600\r\n dcd, 10000 <\r\nOK\r\nATH\r\r\nOK\r\n");
