@@ -144,8 +144,8 @@ class CallSequencesTest : public QObject {
         row("Quit during a dial", "0:dial;1500:quit", 1500, "1500 #end");
         row("close box during a dial", "0:dial;1500:close", 1500, "1500 #end");
         row("no number", "number=;0:dial", 0, "0 !no number 64 /Help/KV.HLP#1");
-        row("control characters and the euro", "number=5\t55\u20ac\r1231;0:dial", 3000,
-            "3000 =dial 555\u20ac1231, 3000 >ATDT555?1231\r, ...");
+        row("control characters, a blank and the euro", "number=5\t5 5\u20ac\r1231;0:dial", 3000,
+            "3000 =dial 55 5\u20ac1231, 3000 >ATDT55 5?1231\r, ...");
         row("number changed while configuring", "0:dial;1500:number=222", 3000,
             "3000 =dial 222, 3000 >ATDT222\r, ...");
         row("modem unplugged during the wait", "number=5551230;0:dial;10000:vanish", 10000,
@@ -169,8 +169,6 @@ class CallSequencesTest : public QObject {
         row("modem: no dialtone", "send=ATDT5550105\r;1999:read;2000:read", 0,
             "1999 <ATDT5550105\r, 2000 <\r\nNO DIALTONE\r\n");
         row("modem: a byte aborts a dial", "send=ATDT1\r;read;2000:send=x;2000:read", 0,
-            "0 <ATDT1\r, 2000 <\r\nNO CARRIER\r\n");
-        row("modem: DTR dropped aborts a dial", "dtr=1;send=ATDT1\r;read;2000:dtr=0;2000:read", 0,
             "0 <ATDT1\r, 2000 <\r\nNO CARRIER\r\n");
         row("modem: escape, online, escape, ATH",
             "send=ATDT1\r;read;5000:read;6000:send=+++;6999:read;7000:read;8000:send=ATO\r;"
@@ -231,8 +229,7 @@ class CallSequencesTest : public QObject {
     void everyScheduleKeepsTheRules() {
         const bool one = qEnvironmentVariableIsSet("KV_FUZZ_SEED");
         const std::uint64_t first = one ? qEnvironmentVariable("KV_FUZZ_SEED").toULongLong() : 1;
-        const int more = qEnvironmentVariableIntValue("KV_FUZZ_COUNT");
-        const int count = one ? 1 : more > 0 ? more : 2000;
+        const int count = one ? 1 : qEnvironmentVariable("KV_FUZZ_COUNT", "2000").toInt();
         int failures = 0;
         for (std::uint64_t seed = first; seed < first + count; ++seed) {
             Rig rig;
