@@ -137,7 +137,8 @@ class WindowTest : public QObject {
         QVERIFY2(slack <= 3 * scale, "on its side");
     }
 
-    // Every control leaves its mark on the window at any scale, the one-pixel line too.
+    // Every control leaves its mark on the window at any scale, the one-pixel line too, and has a
+    // name for a screen reader, an empty status line included.
     void everyControlShows() {
         const QImage image = rig.window().grab().toImage();
         const qreal scale = image.devicePixelRatio();
@@ -152,6 +153,7 @@ class WindowTest : public QObject {
             QVERIFY2(c == rig.window().Line1 ? colours.contains(toQColor(0x80000008).rgb())
                                              : colours.size() > 1,
                      qPrintable(c->accessibleName()));
+            QVERIFY(!QAccessible::queryAccessibleInterface(c)->text(QAccessible::Name).isEmpty());
         }
     }
 
