@@ -30,22 +30,24 @@ QString dialable(const QString& typed) {
 } // namespace
 
 // What one run of the dial sequence keeps between its steps. Any handler may run inside the
-// sequence's pauses, Dial itself included; the newest dial owns the port and the status line, and
-// a Hang Up before the dial command has gone out cancels the dial.
+// sequence's pauses, Dial itself included; the newest dial owns the port and the status line. A
+// Hang Up while the dial is not waiting for its connection (before the dial command has gone out,
+// or while a connection is being released) cancels the dial: the staged hang-up owns the line.
+// A Hang Up during the wait ends the wait instead, and the dial reports its failure.
 struct CallControl::DialRun {
     DialRun(int serial, int hangUpRunsBefore)
         : serial(serial), hangUpRunsBefore(hangUpRunsBefore) {}
 
     int serial;           // this dial's place among all dials begun
     int hangUpRunsBefore; // Hang Up runs when this dial began
-    bool dialled = false; // the dial command has gone out
+    bool waiting = false; // from the dial command to the end of the wait for a connection
     int countdown = 0;
     QString reply;
     CommandEcho echo{QString()};
 };
 
 bool CallControl::overtaken(const DialRun& run) const {
-    return run.serial != dialsBegun_ || (!run.dialled && run.hangUpRunsBefore != hangUpRuns_);
+    return run.serial != dialsBegun_ || (!run.waiting && run.hangUpRunsBefore != hangUpRuns_);
 }
 
 void CallControl::dialPause(ErrorTrap& g, const DialRun& run, int ms) {
@@ -99,7 +101,7 @@ void CallControl::buttonConnect_Click() {
             QString number;
             g.step([&] { number = dialable(form_.txtPhoneNum->text()); });
             g.step([&] { setStatus("Dialing " + number); });
-            g.step([&] { run.dialled = true; });
+            g.step([&] { run.waiting = true; });
             g.step([&] { port_.output("ATDT" + number + "\r"); });
             g.step([&] { run.echo = CommandEcho(ModemPort::wireText("ATDT" + number)); });
             g.step([&] { WaitForConnect = true; });
@@ -107,6 +109,7 @@ void CallControl::buttonConnect_Click() {
             g.step([&] { run.countdown = WaitTurns; });
             while (g.test([&] { return run.countdown >= 0 && WaitForConnect; }))
                 waitTurn(g, run);
+            g.step([&] { run.waiting = false; });
         }
 
         if (g.test([&] { return ModemConnected; })) {

@@ -7,7 +7,7 @@
 namespace kv {
 
 void CallControl::buttonHangUp_Click() {
-    ++hangUpRuns_; // a dial that has not yet dialled gives up when it sees this
+    ++hangUpRuns_; // a dial that is not waiting for its connection gives up when it sees this
     ErrorTrap::guard(traps::HangUp, site_, [this](ErrorTrap& g) {
         if (g.test([&] { return port_.portOpen(); })) g.step([&] { port_.setPortOpen(false); });
 

@@ -108,6 +108,9 @@ class CallSequencesTest : public QObject {
             "11999 =offline");
         row("Hang Up during the wait", "number=5551230;0:dial;10000:hangup", 10000,
             "10000 ~?, 10000 =hanging up, 10100 =failed, 10100 =hanging up, 12100 >+++, ...");
+        row("Hang Up between Connected and OK", "0:dial;8500:hangup", 8500,
+            "8500 ~?, 8500 =hanging up, 10500 >+++, 10500 ~carrier, 11500 \"OK, 13500 >ATH\r, "
+            "13500 ~none, 14500 \"ATHOK, 18500 =offline");
         row("Hang Up during the hang-up command", "0:hangup;7000:hangup", 7000,
             "7000 ~?, 9000 >+++, 9000 ~none, 10000 \"+++, 10000 =offline");
         row("escape on the port a dial holds", "0:hangup;1000:dial", 2000,
