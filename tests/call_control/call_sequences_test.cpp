@@ -201,17 +201,14 @@ class CallSequencesTest : public QObject {
         rig.clock.runUntil(200'000);
         const QString rest = rig.rest().join(", ");
         const QString seen = rig.since(from) + (rest.isEmpty() ? "" : " | " + rest);
-        if (log.endsWith(", ..."))
-            QCOMPARE(seen.left(log.size() - 5), log.chopped(5));
-        else
-            QCOMPARE(seen, log);
+        const bool partial = log.endsWith(", ..."); // compared as far as it goes
+        QCOMPARE(partial ? seen.left(log.size() - 5) : seen, partial ? log.chopped(5) : log);
     }
 
     // The modem's echo of the dial command, cut anywhere into reads, never counts as its answer.
     void echoOfTheDialCommandIsLeftOut_data() {
         QTest::addColumn<QStringList>("reads");
         QTest::addColumn<QString>("left");
-        QTest::newRow("whole") << QStringList{"ATDT5559600", "CONNECT 2400"} << "CONNECT 2400";
         QTest::newRow("split") << QStringList{"ATDT55", "596", "00CONNECT"} << "CONNECT";
         QTest::newRow("not the echo after all")
             << QStringList{"OK", "ATDT5", "x9600"} << "OKATDT5x9600";
