@@ -137,12 +137,18 @@ class WindowTest : public QObject {
         QVERIFY2(slack <= 3 * scale, "on its side");
     }
 
-    // Every control leaves its mark on the window at any scale, the one-pixel line too, and has a
-    // name for a screen reader, an empty status line included.
+    // Every control leaves its mark on the window at any scale, the one-pixel line too. A screen
+    // reader meets a window named by its title, holding every control but the line, each named, an
+    // empty status line included.
     void everyControlShows() {
         const QImage image = rig.window().grab().toImage();
         const qreal scale = image.devicePixelRatio();
-        for (QWidget* c : rig.window().findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&rig.window());
+        QCOMPARE(window->role(), QAccessible::Window);
+        QCOMPARE(window->text(QAccessible::Name), "Talvo Dialer V1.03");
+        const auto controls = rig.window().findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        QCOMPARE(window->childCount(), controls.size() - 1);
+        for (QWidget* c : controls) {
             const QRect area =
                 QRectF(QPointF(c->pos()) * scale, QSizeF(c->size()) * scale).toAlignedRect() &
                 image.rect();
@@ -150,11 +156,31 @@ class WindowTest : public QObject {
             for (int y = area.top(); y <= area.bottom(); ++y)
                 for (int x = area.left(); x <= area.right(); ++x)
                     colours.insert(image.pixel(x, y));
-            QVERIFY2(c == rig.window().Line1 ? colours.contains(toQColor(0x80000008).rgb())
-                                             : colours.size() > 1,
-                     qPrintable(c->accessibleName()));
-            QVERIFY(!QAccessible::queryAccessibleInterface(c)->text(QAccessible::Name).isEmpty());
+            QAccessibleInterface* control = QAccessible::queryAccessibleInterface(c);
+            const int index = window->indexOfChild(control);
+            const QString name = control->text(QAccessible::Name);
+            QVERIFY2(c == rig.window().Line1
+                         ? colours.contains(toQColor(0x80000008).rgb()) && index < 0
+                         : colours.size() > 1 && window->child(index) == control && !name.isEmpty(),
+                     qPrintable(name));
         }
+    }
+
+    // Each change of the status line and of the lamp reaches a screen reader as the control's new
+    // name, the countdown once a second. (Offscreen, Qt delivers no accessibility events, so the
+    // name is read as the change is made, as a reader does on hearing of it.)
+    void changesAreSpoken() {
+        Rig call;
+        QStringList heard;
+        for (CaptionLabel* label : {call.window().lblStatus, call.window().txtModemStatus})
+            QObject::connect(label, &CaptionLabel::captionChanged, [&heard, label] {
+                heard << QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name);
+            });
+        call.play("number=5551231;0:dial");
+        call.clock.runUntil(9000);
+        QCOMPARE(heard.mid(4).join(", ").remove("Status: Waiting to Connect: "), // "44 seconds"
+                 "Status: Dialing 5551231, 44 seconds, 43 seconds, 42 seconds, 41 seconds, "
+                 "40 seconds, Status: Connected, Carrier: Detected, Status: OK to start Ampliview");
     }
 
     // "&&" shows one "&"; one "&" hides itself and underlines the next character, only that. The
