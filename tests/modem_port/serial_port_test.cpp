@@ -58,9 +58,25 @@ class SerialPortTest : public QObject {
         QTEST(error ? error : port.commPort(), "number");
     }
 
-    void devicesAndSettings() {
-        qputenv("TALVO_COM5", "/dev/ttyUSB0");
-        QCOMPARE(devicePathForPort(5) + " " + devicePathForPort(1), "/dev/ttyUSB0 /dev/ttyS0");
+    // Rows "environment,user's map,machine's map>which names COM 5's device, 3 for none"; a map's
+    // lines are split at ';', and an empty map is no file, nor is one made: maps are only read.
+    void deviceOfAPort_data() {
+        rows("e,COM5=u,COM5=m>0|,COM5=u,COM5=m>1|,COM1=u;modem=u;COM5=,COM5=m>2|,,>3");
+    }
+    void deviceOfAPort() {
+        QFETCH(QString, text);
+        QTemporaryDir dir;
+        const QStringList fields = text.split(','), maps{dir.filePath("u"), dir.filePath("m")};
+        qputenv("TALVO_COM5", fields[0].toUtf8());
+        for (const int i : {1, 2})
+            if (QFile map(maps[i - 1]); fields[i] != "" && map.open(QIODevice::WriteOnly))
+                map.write("[ports]\n" + fields[i].toUtf8().replace(';', '\n'));
+        QTEST(int(QStringList({"e", "u", "m", "/dev/ttyS4"}).indexOf(devicePathForPort(5, maps))),
+              "number");
+        QCOMPARE(QFile::exists(maps[1]), fields[2] != "");
+    }
+
+    void lineSettings() {
         const auto s = parseLineSettings("2400,n,7,2");
         QVERIFY(s && s->baudRate == 2400 && s->dataBits == 7 &&
                 s->stopBits == QSerialPort::TwoStop);
