@@ -33,15 +33,14 @@ class PackagingTest : public QObject {
     Q_OBJECT
   private slots:
     // Built from this tree, unpacked into a scratch root: its layout, dependencies and what
-    // lintian and the desktop's validators make of it. The install script runs directly, stripping
-    // as cpack's own way does: that way would rebuild the tree under the tests running beside it.
+    // lintian and the desktop's validators make of it. The install script runs directly (a
+    // stripping one): cpack's own way would rebuild the tree under the tests running beside it.
     void debianPackage() {
         QTemporaryDir dir;
         const auto [built, log] =
-            run(KV_CPACK,
-                {"-G", "DEB", "--config", KV_CPACK_CONFIG, "-B", dir.path(), "-D",
-                 "CPACK_INSTALL_CMAKE_PROJECTS=", "-D", "CPACK_INSTALL_SCRIPTS=" KV_INSTALL_SCRIPT,
-                 "-D", "CMAKE_INSTALL_DO_STRIP=1"});
+            run(KV_CPACK, {"-G", "DEB", "--config", KV_CPACK_CONFIG, "-B", dir.path(), "-D",
+                           "CPACK_INSTALL_CMAKE_PROJECTS=", "-D",
+                           "CPACK_INSTALL_SCRIPTS=" KV_INSTALL_SCRIPT});
         QVERIFY2(built == 0, qPrintable(log));
         const QString deb = dir.filePath(QDir(dir.path()).entryList({"*.deb"}).value(0));
         const QString root = dir.filePath("root/");
@@ -57,9 +56,8 @@ class PackagingTest : public QObject {
         QVERIFY2(lintian == 0, qPrintable(tags));
         const QString desktop = root + "usr/share/applications/talvo-dialer.desktop";
         QCOMPARE(run("desktop-file-validate", {desktop}), std::pair(0, QString()));
-        for (const char* size : {"16x16", "32x32"}) // lintian matches their sizes to their folders
-            QVERIFY(
-                QFile::exists(root + "usr/share/icons/hicolor/" + size + "/apps/talvo-dialer.png"));
+        for (const char* icons : {"16x16/apps/", "32x32/apps/"}) // lintian matches sizes to folders
+            QVERIFY(QFile::exists(root + "usr/share/icons/hicolor/" + icons + "talvo-dialer.png"));
         const auto [valid, report] = run("appstreamcli", {"validate-tree", "--no-net", root});
         QVERIFY2(valid == 0 && report.contains("com.kestreldowne.TalvoDialer"), qPrintable(report));
     }
