@@ -12,7 +12,7 @@
 
 namespace kv {
 
-CallControl::CallControl(Form& form, ModemPort& port, Clock& clock, MessageBox& box,
+CallControl::CallControl(Form& form, ModemPort& port, Clock& clock, MsgBox& box,
                          ProgramEnd& programEnd, const QString& appDir)
     : form_(form), port_(port), clock_(clock), box_(box),
       appDir_(appDir), site_{box, appDir, programEnd,

@@ -7,7 +7,7 @@
 namespace kv {
 
 class Clock;
-class MessageBox;
+class MsgBox;
 class ModemPort;
 class ProgramEnd;
 struct Form;
@@ -16,7 +16,7 @@ struct Form;
 // Each guarded routine reads as its steps in order; its trap decides what follows a failed step.
 class CallControl {
   public:
-    CallControl(Form& form, ModemPort& port, Clock& clock, MessageBox& box, ProgramEnd& programEnd,
+    CallControl(Form& form, ModemPort& port, Clock& clock, MsgBox& box, ProgramEnd& programEnd,
                 const QString& appDir);
 
     void buttonConnect_Click(); // dial and wait for a 9600 connection
@@ -52,7 +52,7 @@ class CallControl {
     Form& form_;
     ModemPort& port_;
     Clock& clock_;
-    MessageBox& box_;
+    MsgBox& box_;
     QString appDir_;
     TrapSite site_;
     int dialsBegun_ = 0;

@@ -8,7 +8,7 @@
 
 namespace kv {
 
-class MessageBox;
+class MsgBox;
 class ProgramEnd;
 
 // What one routine's trap says and does; the four routines differ only in these values.
@@ -31,7 +31,7 @@ extern const TrapProfile HangUpCommand;
 
 // What the trap touches besides its dialogs.
 struct TrapSite {
-    MessageBox& box;
+    MsgBox& box;
     QString appDir;
     ProgramEnd& programEnd;
     std::function<void()> indicatorReset; // the carrier lamp back to "<Unknown>" on grey

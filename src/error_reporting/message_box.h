@@ -21,10 +21,11 @@ struct Dialog {
     int helpContext = 0;
 };
 
-// A modal message box: shows the dialog and returns the button the operator pressed.
-class MessageBox {
+// A modal message box: shows the dialog and returns the button the operator pressed. (Not named
+// MessageBox: <windows.h> makes that name a macro.)
+class MsgBox {
   public:
-    virtual ~MessageBox() = default;
+    virtual ~MsgBox() = default;
     virtual int show(const Dialog& dialog) = 0;
 };
 

@@ -10,7 +10,7 @@ namespace kv {
 
 // Message boxes on the desktop: the style picks the icon, the buttons and the default button;
 // F1 opens the dialog's help file at its context (the boxes carry no Help button).
-class QtMessageBox : public MessageBox {
+class QtMessageBox : public MsgBox {
   public:
     using ShowHelp = std::function<void(const QString& helpFile, int context)>;
     QtMessageBox(QWidget* parent, ShowHelp showHelp);

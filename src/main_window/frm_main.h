@@ -13,7 +13,7 @@
 namespace kv {
 
 class Clock;
-class MessageBox;
+class MsgBox;
 class ModemPort;
 class ProcessLauncher;
 class Timer;
@@ -22,7 +22,7 @@ class Timer;
 struct Seams {
     ModemPort& port;
     Clock& clock;
-    MessageBox& box;
+    MsgBox& box;
     ProcessLauncher& launcher;
     QString appDir;                        // the program's directory, no trailing separator
     std::function<void()> quitApplication; // leaves the application's event loop

@@ -18,7 +18,7 @@ const QString KvHlp = QStringLiteral("\\Help\\KV.hlp");
 const QString WinHelp = QStringLiteral("winhlp32 ");
 } // namespace
 
-HelpDesk::HelpDesk(ProcessLauncher& launcher, MessageBox& box, const QString& appDir)
+HelpDesk::HelpDesk(ProcessLauncher& launcher, MsgBox& box, const QString& appDir)
     : launcher_(launcher), box_(box), appDir_(appDir) {}
 
 HelpDesk::~HelpDesk() = default;

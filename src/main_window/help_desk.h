@@ -7,14 +7,14 @@ class QTextBrowser;
 
 namespace kv {
 
-class MessageBox;
+class MsgBox;
 class ProcessLauncher;
 
 // The application's help: the WinHelp command line the Help button starts, and our own converted
 // help (Help/KV.html beside the program) wherever that viewer or its file is missing.
 class HelpDesk {
   public:
-    HelpDesk(ProcessLauncher& launcher, MessageBox& box, const QString& appDir);
+    HelpDesk(ProcessLauncher& launcher, MsgBox& box, const QString& appDir);
     ~HelpDesk();
 
     void registerApplicationHelp();      // at start-up
@@ -34,7 +34,7 @@ class HelpDesk {
     QString convertedHelpFile() const;
 
     ProcessLauncher& launcher_;
-    MessageBox& box_;
+    MsgBox& box_;
     QString appDir_;
     QString applicationHelpFile_;
     std::unique_ptr<QTextBrowser> viewer_;

@@ -49,8 +49,8 @@ class ErrorTrapTest : public QObject {
                       [&] { done += "C"; }};
         QStringList ran;
         ErrorTrap::guard(*profiles[routine], site, [&](ErrorTrap& g) {
-            if (g.test([&]() -> bool { raise(error); })) ran << "branch";
-            g.step([&] { raise(error); });
+            if (g.test([&]() -> bool { kv::raise(error); })) ran << "branch";
+            g.step([&] { kv::raise(error); });
             g.step([&] { ran << "next"; });
         });
 

@@ -50,13 +50,13 @@ inline QString boxName(const Dialog& d) {
     const QString name = m.hasMatch() ? "error " + m.captured(1) + " " + m.captured(2) : d.text;
     return QString("%1 %2 %3#%4")
                .arg(texts.key(d.text, name), QString::number(d.style),
-                    QString(d.helpFile).remove("/opt/talvo dialer"),
+                    QDir::fromNativeSeparators(d.helpFile).remove("/opt/talvo dialer"),
                     QString::number(d.helpContext)) +
            (d.title == "Talvo Dialer" ? "" : " titled " + d.title);
 }
 
 // Keeps every dialog; a Yes/No box takes the next scripted answer, else Yes.
-struct FakeMessageBox : MessageBox {
+struct FakeMessageBox : MsgBox {
     int show(const Dialog& dialog) override {
         shown << dialog;
         if (onShow) onShow(dialog);
