@@ -37,8 +37,11 @@ QFont dialogFont() {
     return font;
 }
 
+// Arial, or its metric twin on a system without it (Linux, Wine), where the platform's own pick
+// for a missing face can be any font at all, a serif one included.
 QFont arial(qreal pointSize) {
-    QFont font(QStringLiteral("Arial"));
+    QFont font;
+    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(pointSize);
     return font;

@@ -287,15 +287,17 @@ class WindowTest : public QObject {
             seen << "html" + viewer->source().fragment(); // the whole file: no topic
         const QString app = dir.filePath("Talvo Dialer");
         for (const Dialog& d : rig.box.shown)
-            if (d.text.contains(app + "/Help/KV.html")) seen << "box";
-        QCOMPARE(seen.join(", "), shown.arg(app));
+            if (QDir::fromNativeSeparators(d.text).contains(app + "/Help/KV.html")) seen << "box";
+        QCOMPARE(QDir::fromNativeSeparators(seen.join(", ")), shown.arg(app));
     }
 
     // The real launcher hands everything after the first blank over as one argument.
     void launcher() {
         QTemporaryDir dir;
+#ifndef Q_OS_WIN // Windows has no touch, and hands the rest of the line over as it is
         QVERIFY(QtProcessLauncher().startDetached("touch " + dir.filePath("Talvo Dialer")));
         QTRY_VERIFY(QFile::exists(dir.filePath("Talvo Dialer")));
+#endif
         QVERIFY(!QtProcessLauncher().startDetached(dir.filePath("missing") + " x"));
     }
 
