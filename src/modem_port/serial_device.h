@@ -16,6 +16,11 @@ QString resolve(const QString& name);
 // a pseudo-terminal closed.
 bool hungUp(QSerialPort& port);
 
+// Starts the port reading bytes that have reached the driver but not the port, where the notice
+// of their arrival can go missing. Under Wine, a COM port's arrival event never reaches the
+// completion port that QSerialPort waits on, so only a read asked for brings them in.
+void takeArrived(QSerialPort& port);
+
 // Closes the port without taking DTR down, so a call that is up stays up for the program that
 // opens the port next.
 void closeKeepingDtr(QSerialPort& port);

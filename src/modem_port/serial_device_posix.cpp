@@ -31,6 +31,9 @@ bool hungUp(QSerialPort& port) {
     return ::poll(&device, 1, 0) == 1 && (device.revents & (POLLHUP | POLLERR | POLLNVAL));
 }
 
+// A read looks at the device itself, so nothing that arrived can be missed.
+void takeArrived(QSerialPort&) {}
+
 // The kernel lowers DTR at the last close of a tty while HUPCL is set (the usual default), and
 // QSerialPort puts back the settings it found at open, HUPCL with them, just before it closes; a
 // modem set to hang up on DTR loss (&D2) would drop the line. So a second descriptor holds the

@@ -3,6 +3,7 @@
 #ifdef Q_OS_WIN
 
 #include <QSerialPort>
+#include <windows.h>
 
 namespace kv::serial_device {
 
@@ -16,7 +17,14 @@ bool hungUp(QSerialPort&) {
     return false;
 }
 
-// Closing a COM port leaves DTR where the program put it, as the serial control always did.
+void takeArrived(QSerialPort& port) {
+    COMSTAT status{};
+    // Setting the buffer size starts a read unless one is under way.
+    if (ClearCommError(port.handle(), nullptr, &status) && status.cbInQue > 0)
+        port.setReadBufferSize(port.readBufferSize());
+}
+
+// Windows has no way to close a COM port and keep DTR: what the line does then is the driver's.
 void closeKeepingDtr(QSerialPort& port) {
     port.close();
 }

@@ -125,6 +125,7 @@ void SerialModemPort::onError(QSerialPort::SerialPortError error) {
 // A reading loop asks the count and reads within one handler, so the event loop may not have
 // run since the bytes arrived: take whatever the driver holds now.
 void SerialModemPort::fetchArrived() {
+    if (serial_.isOpen()) serial_device::takeArrived(serial_);
     while (serial_.isOpen() && serial_.bytesAvailable() < MaxBytesFetched &&
            serial_.waitForReadyRead(0)) {
     }
