@@ -18,13 +18,30 @@ namespace {
 const QString LineSettings = QStringLiteral("9600,n,8,1");
 constexpr int WaitTurns = 450; // counted down to -1: 451 turns of 100 ms
 
-// The number as it is dialled and shown: as typed, except that control characters (a pasted
-// line break, a tab) never reach the modem, where a CR would end the dial command early.
+// Carrier detect follows the carrier (&C1). Windows' serial driver lowers DTR whenever a program
+// closes a COM port, the release to Ampliview included, and the factory profile hangs up when DTR
+// falls (&D2): there the modem is also told to ignore DTR (&D0), and Hang Up ends the call with
+// the escape and ATH, as everywhere.
+#ifdef Q_OS_WIN
+const QString CarrierCommand = QStringLiteral("AT&C1&D0");
+#else
+const QString CarrierCommand = QStringLiteral("AT&C1");
+#endif
+
+// The number as it is dialled and shown: as typed, but only what a modem's dial string can hold,
+// printable ASCII. A control character (a pasted line break, a tab, DEL, the C1 controls) would
+// end or garble the command, and a modem that drops the eighth bit reads U+008D as CR; a
+// character beyond ASCII (an accented letter, a fullwidth digit) means nothing to a modem.
 QString dialable(const QString& typed) {
     QString number;
     for (QChar c : typed)
-        if (c.unicode() >= 0x20 && c.unicode() != 0x7F) number += c;
+        if (c >= u' ' && c <= u'~') number += c;
     return number;
+}
+
+// An access key's marker written twice, so that a status caption shows a command as it is.
+QString asCaption(const QString& command) {
+    return QString(command).replace(u'&', QStringLiteral("&&"));
 }
 
 } // namespace
@@ -43,6 +60,9 @@ struct CallControl::DialRun {
     bool waiting = false; // from the dial command to the end of the wait for a connection
     int countdown = 0;
     QString reply;
+    // What the modem itself has said during the wait, line breaks and the echo of the dial command
+    // left out: one text however the reads cut it.
+    QString heard;
     CommandEcho echo{QString()};
 };
 
@@ -71,11 +91,11 @@ void CallControl::buttonConnect_Click() {
             g.step([&] { port_.setInputMode(0); });
         }
 
-        // A carrier already up means a call is up: leave it alone.
+        // A carrier already up means a call is up: leave it up for whoever uses it.
         g.step([&] { form_.tmrCheckModem->setEnabled(false); });
         g.step([&] { UpdateCarrierStatus(); });
         if (g.test([&] { return form_.txtModemStatus->caption() == u"Detected"; })) {
-            g.step([&] { port_.setPortOpen(false); });
+            g.step([&] { port_.release(); });
             g.leave();
         }
         g.step([&] { form_.tmrCheckModem->setEnabled(true); });
@@ -91,8 +111,8 @@ void CallControl::buttonConnect_Click() {
             g.step([&] { run.reply.clear(); });
             readWhileWaiting(g, run.reply);
 
-            g.step([&] { port_.output(QStringLiteral("AT&C1\r")); });
-            g.step([&] { setStatus(QStringLiteral("AT&&C1")); });
+            g.step([&] { port_.output(CarrierCommand + u'\r'); });
+            g.step([&] { setStatus(asCaption(CarrierCommand)); });
             g.step([&] { run.reply.clear(); });
             dialPause(g, run, 1000);
             readWhileWaiting(g, run.reply);
@@ -103,7 +123,7 @@ void CallControl::buttonConnect_Click() {
             g.step([&] { setStatus("Dialing " + number); });
             g.step([&] { run.waiting = true; });
             g.step([&] { port_.output("ATDT" + number + "\r"); });
-            g.step([&] { run.echo = CommandEcho(ModemPort::wireText("ATDT" + number)); });
+            g.step([&] { run.echo = CommandEcho("ATDT" + number); });
             g.step([&] { WaitForConnect = true; });
             g.step([&] { ModemConnected = false; });
             g.step([&] { run.countdown = WaitTurns; });
@@ -117,7 +137,7 @@ void CallControl::buttonConnect_Click() {
             g.step([&] { form_.tmrCheckModem->setEnabled(false); });
             dialPause(g, run, 1000);
             g.step([&] { UpdateCarrierStatus(); });
-            g.step([&] { port_.setPortOpen(false); });
+            g.step([&] { port_.release(); });
             g.step([&] { setStatus(QStringLiteral("OK to start Ampliview")); });
             g.leave();
         }
@@ -135,14 +155,14 @@ void CallControl::waitTurn(ErrorTrap& g, DialRun& run) {
             setStatus("Waiting to Connect: " + QString::number(run.countdown / 10) + " seconds");
         });
 
-    // Only what this turn reads counts, and only what the modem says itself: the echo of the
-    // dial command carries the number, which may hold "9600".
-    QString heard;
+    // The reply box shows what this turn reads. What counts is what the modem said itself during
+    // the whole wait, however the reads cut it: the echo of the dial command carries the number,
+    // which may hold "9600".
     g.step([&] { run.reply.clear(); });
     while (g.test([&] { return port_.inBufferCount() != 0; })) {
         const QString text = readReply(g, run.reply);
-        g.step([&] { heard += run.echo.strip(withoutLineBreaks(text)); });
-        if (g.test([&] { return heard.contains(u"9600"); })) {
+        g.step([&] { run.heard += run.echo.strip(withoutLineBreaks(text)); });
+        if (g.test([&] { return run.heard.contains(u"9600"); })) {
             g.step([&] { ModemConnected = true; });
             g.step([&] { setStatus(QStringLiteral("Connected")); });
             g.step([&] { WaitForConnect = false; });

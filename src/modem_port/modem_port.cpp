@@ -24,8 +24,15 @@ void ModemPort::setPortOpen(bool open) {
         applyDtr(dtrEnable_);
     } else {
         open_ = false;
-        closeDevice();
+        closeDevice(false);
     }
+}
+
+void ModemPort::release() {
+    vanished_ = false;
+    if (!open_) return;
+    open_ = false;
+    closeDevice(true);
 }
 
 int ModemPort::inBufferCount() {
@@ -74,7 +81,7 @@ void ModemPort::deviceLost() {
     if (!open_) return;
     open_ = false;
     vanished_ = true;
-    closeDevice();
+    closeDevice(false);
 }
 
 void ModemPort::requireOpen() const {

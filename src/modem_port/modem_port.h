@@ -11,7 +11,7 @@ namespace kv {
 // and what each operation does on a closed port. Implementations supply the device underneath.
 //
 // On a closed port "bytes waiting" answers 0, so every reading loop ends there; reading, writing,
-// carrier detect and clearing the buffers raise 8018; closing and DTR succeed quietly.
+// carrier detect and clearing the buffers raise 8018; closing, releasing and DTR succeed quietly.
 class ModemPort {
   public:
     virtual ~ModemPort() = default;
@@ -23,6 +23,9 @@ class ModemPort {
 
     void setPortOpen(bool open); // opening raises 8002 (no such port) or 8005 (already open)
     bool portOpen() const { return open_; }
+    // Closes the port and leaves the call up: DTR stays as it is where the platform allows, for
+    // the program that opens the port next. Any other close lets DTR fall as the device is set to.
+    void release();
     // The device went away while the port was open (a USB adapter pulled), and the program has
     // not opened or closed the port since: the port reads closed, and there is surely no carrier.
     bool deviceVanished() const { return vanished_; }
@@ -39,12 +42,10 @@ class ModemPort {
     bool cdHolding();
 
     static QByteArray toWireBytes(const QString& text);
-    // The text as it reaches the modem, read back as text: '?' for what Latin-1 lacks.
-    static QString wireText(const QString& text) { return QString::fromLatin1(toWireBytes(text)); }
 
   protected:
     virtual void openDevice(std::int16_t number, const QString& settings) = 0;
-    virtual void closeDevice() = 0;
+    virtual void closeDevice(bool keepLine) = 0; // keepLine: DTR stays up through the close
     virtual int bytesWaiting() = 0;
     virtual QByteArray readWaiting() = 0;
     virtual void write(const QByteArray& bytes) = 0;

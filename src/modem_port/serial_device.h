@@ -21,8 +21,13 @@ bool hungUp(QSerialPort& port);
 // completion port that QSerialPort waits on, so only a read asked for brings them in.
 void takeArrived(QSerialPort& port);
 
-// Closes the port without taking DTR down, so a call that is up stays up for the program that
-// opens the port next.
-void closeKeepingDtr(QSerialPort& port);
+// Whether the device lowers DTR at its last close (a tty's HUPCL, which is usually set). Windows'
+// serial driver always does.
+bool hangsUpOnClose(QSerialPort& port);
+
+// Closes the port so that DTR falls (hangUp) or stays up where the system allows it, and leaves
+// the device set that way for its next close. QSerialPort alone would put back the settings it
+// found at open, which may keep DTR up or let it fall against the caller's wish.
+void close(QSerialPort& port, bool hangUp);
 
 } // namespace kv::serial_device

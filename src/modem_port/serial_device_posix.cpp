@@ -34,18 +34,23 @@ bool hungUp(QSerialPort& port) {
 // A read looks at the device itself, so nothing that arrived can be missed.
 void takeArrived(QSerialPort&) {}
 
-// The kernel lowers DTR at the last close of a tty while HUPCL is set (the usual default), and
-// QSerialPort puts back the settings it found at open, HUPCL with them, just before it closes; a
-// modem set to hang up on DTR loss (&D2) would drop the line. So a second descriptor holds the
-// device open through QSerialPort's close, HUPCL is cleared through it, and closing it is the
-// last close.
-void closeKeepingDtr(QSerialPort& port) {
+bool hangsUpOnClose(QSerialPort& port) {
+    termios settings{};
+    return ::tcgetattr(int(port.handle()), &settings) == 0 && (settings.c_cflag & HUPCL);
+}
+
+// The kernel lowers DTR at the last close of a tty while HUPCL is set, and QSerialPort puts back
+// the settings it found at open just before it closes. So a second descriptor holds the device
+// open through QSerialPort's close, HUPCL is set through it as wanted, and closing it is the last
+// close.
+void close(QSerialPort& port, bool hangUp) {
     const int holder = ::dup(int(port.handle()));
     port.close();
     if (holder < 0) return;
     termios settings{};
     if (::tcgetattr(holder, &settings) == 0) {
         settings.c_cflag &= ~tcflag_t(HUPCL);
+        if (hangUp) settings.c_cflag |= HUPCL;
         ::tcsetattr(holder, TCSANOW, &settings);
     }
     ::close(holder);

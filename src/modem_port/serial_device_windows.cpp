@@ -12,9 +12,11 @@ QString resolve(const QString& name) {
     return name;
 }
 
-// A vanished USB port shows as QSerialPort's ResourceError, which the port watches for.
-bool hungUp(QSerialPort&) {
-    return false;
+// A removed device fails every call on its handle; drivers fail its pending waits in ways of
+// their own, which QSerialPort reports under several errors.
+bool hungUp(QSerialPort& port) {
+    COMSTAT status{};
+    return !ClearCommError(port.handle(), nullptr, &status);
 }
 
 void takeArrived(QSerialPort& port) {
@@ -24,8 +26,13 @@ void takeArrived(QSerialPort& port) {
         port.setReadBufferSize(port.readBufferSize());
 }
 
-// Windows has no way to close a COM port and keep DTR: what the line does then is the driver's.
-void closeKeepingDtr(QSerialPort& port) {
+// Windows' serial driver lowers DTR at every close of a COM port, whatever the program asks, so a
+// call that must outlive the close is kept by the modem (the dial tells it to ignore DTR).
+bool hangsUpOnClose(QSerialPort&) {
+    return true;
+}
+
+void close(QSerialPort& port, bool) {
     port.close();
 }
 

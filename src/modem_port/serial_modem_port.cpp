@@ -5,6 +5,8 @@
 #include "modem_port/line_settings.h"
 #include "modem_port/serial_device.h"
 
+#include <QDeadlineTimer>
+
 namespace kv {
 
 namespace {
@@ -15,10 +17,10 @@ constexpr std::int32_t InvalidPropertyValue = 380;
 // The most a byte count can report; reading further ahead would only hold up the caller.
 constexpr qint64 MaxBytesFetched = 32767;
 
-// How long output waits for the driver to take its bytes before leaving the rest to the event
-// loop. The line has no flow control, so the driver drains at line speed and takes a command's
-// few bytes at once; this only bounds a freeze of the window on a stuck device.
-constexpr int WriteWaitMs = 100;
+// How long output waits for the driver to take its bytes before it leaves the rest to go out from
+// the event loop: a command's few bytes go at once, while a long number pasted into the box takes
+// a second for every 960 characters at 9600 bit/s, which the window must not wait for.
+constexpr int WriteWaitMs = 90;
 
 std::int32_t openErrorNumber(QSerialPort::SerialPortError error) {
     switch (error) {
@@ -49,23 +51,34 @@ void SerialModemPort::openDevice(std::int16_t number, const QString& settings) {
     serial_.setDataBits(line->dataBits);
     serial_.setStopBits(line->stopBits);
     serial_.setFlowControl(QSerialPort::NoFlowControl);
+    gone_ = false;
     if (!serial_.open(QIODevice::ReadWrite)) raise(openErrorNumber(serial_.error()));
+    hangsUpOnClose_ =
+        releasedDevices_.value(serial_.portName(), serial_device::hangsUpOnClose(serial_));
 }
 
 // The program ending with the port still open (Quit in the middle of a dial or a hang-up, an error
 // dialog's No) takes the line down, as closing a serial control always did: DTR falls and a modem
-// set to &D2 hangs up rather than stay off-hook with nobody behind it. QSerialPort's close puts
-// back the settings found at open, HUPCL with them.
+// set to &D2 hangs up rather than stay off-hook with nobody behind it.
 SerialModemPort::~SerialModemPort() {
     if (!serial_.isOpen()) return;
     serial_.setDataTerminalReady(false);
-    serial_.close();
+    closeDevice(false);
 }
 
-// Releasing the port must not hang up the call: the dialer closes the port once the line is up
-// and the companion program opens it next. Hanging up lowers DTR itself before it closes.
-void SerialModemPort::closeDevice() {
-    if (serial_.isOpen()) serial_device::closeKeepingDtr(serial_);
+// A release keeps DTR up so that the call outlives the close; every other close leaves DTR to the
+// device's own setting, as found before this program changed it. What has not gone out yet is
+// dropped, not waited for: the last close of a tty would otherwise wait until the line has sent
+// it, seconds for a long number.
+void SerialModemPort::closeDevice(bool keepLine) {
+    if (!serial_.isOpen()) return;
+    const QString device = serial_.portName();
+    if (keepLine)
+        releasedDevices_.insert(device, hangsUpOnClose_);
+    else
+        releasedDevices_.remove(device);
+    serial_.clear(QSerialPort::Output);
+    serial_device::close(serial_, hangsUpOnClose_ && !keepLine);
 }
 
 int SerialModemPort::bytesWaiting() {
@@ -83,9 +96,10 @@ void SerialModemPort::write(const QByteArray& bytes) {
     if (deviceGone()) raise(err::PortNotOpen);
     serial_.write(bytes);
     // Hand the bytes to the driver now: the caller usually pauses next and expects them on the
-    // line meanwhile.
-    while (serial_.isOpen() && serial_.bytesToWrite() > 0 &&
-           serial_.waitForBytesWritten(WriteWaitMs)) {
+    // line meanwhile. What the driver has not taken by the deadline goes out from the event loop.
+    const QDeadlineTimer deadline(WriteWaitMs);
+    while (serial_.bytesToWrite() > 0 && !deadline.hasExpired() &&
+           serial_.waitForBytesWritten(int(deadline.remainingTime()))) {
     }
 }
 
@@ -112,14 +126,32 @@ bool SerialModemPort::carrierDetect() {
     return !deviceGone() && serial_.pinoutSignals().testFlag(QSerialPort::DataCarrierDetectSignal);
 }
 
-// A vanished device makes QSerialPort report a read error on every turn of the event loop until
-// the port is closed, spinning a core; closing at the first one stops that. Other reports
-// (UnsupportedOperationError on a pseudo-terminal's modem lines, TimeoutError from a look that
-// found nothing) change nothing.
+// A device that goes away makes QSerialPort report an error on every pass of the event loop until
+// the port is closed (a closed pseudo-terminal spins a core). The report may come from inside
+// QSerialPort's own waits, whose state a close would pull away under them (on Windows the close
+// frees the notifier that the wait goes on using), so it only marks the device gone: the port
+// closes at its next operation, or from the event loop once Qt's call has returned. Other
+// reports (UnsupportedOperationError on a pseudo-terminal's modem lines, TimeoutError from a look
+// that found nothing) change nothing.
 void SerialModemPort::onError(QSerialPort::SerialPortError error) {
-    const bool lost = error == QSerialPort::ReadError || error == QSerialPort::WriteError ||
-                      error == QSerialPort::ResourceError;
-    if (lost && serial_.isOpen()) deviceLost();
+    if (gone_ || !serial_.isOpen()) return;
+    switch (error) {
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+    case QSerialPort::ResourceError:
+        break;
+    // Windows drivers fail a removed device's waits with these too (access denied while its
+    // deletion is pending, a general failure).
+    case QSerialPort::PermissionError:
+    case QSerialPort::UnknownError:
+        if (serial_device::hungUp(serial_)) break;
+        return;
+    default:
+        return;
+    }
+    gone_ = true;
+    QMetaObject::invokeMethod(
+        &serial_, [this] { deviceGone(); }, Qt::QueuedConnection);
 }
 
 // A reading loop asks the count and reads within one handler, so the event loop may not have
@@ -133,7 +165,7 @@ void SerialModemPort::fetchArrived() {
 
 // True once the device has vanished; the port is closed by then and reads as closed.
 bool SerialModemPort::deviceGone() {
-    if (serial_.isOpen() && serial_device::hungUp(serial_)) deviceLost();
+    if (serial_.isOpen() && (gone_ || serial_device::hungUp(serial_))) deviceLost();
     return !serial_.isOpen();
 }
 

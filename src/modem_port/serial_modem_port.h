@@ -2,6 +2,7 @@
 
 #include "modem_port/modem_port.h"
 
+#include <QHash>
 #include <QSerialPort>
 
 namespace kv {
@@ -10,9 +11,10 @@ namespace kv {
 // pseudo-terminal, COM n being the device that devicePathForPort(n) names.
 //
 // Everything happens on the caller's turn: bytes that arrived are counted and read even when the
-// event loop has not run since, and written bytes reach the driver before output returns.
-// A device that vanishes while open (a USB adapter pulled, the far end of a pseudo-terminal
-// closed) closes the port, which then behaves as any closed port.
+// event loop has not run since, and written bytes reach the driver before output returns, as far
+// as it takes them within about 100 ms (the rest follows from the event loop). A device that
+// vanishes while open (a USB adapter pulled, the far end of a pseudo-terminal closed) closes the
+// port, which then behaves as any closed port.
 class SerialModemPort : public ModemPort {
   public:
     SerialModemPort();
@@ -20,7 +22,7 @@ class SerialModemPort : public ModemPort {
 
   protected:
     void openDevice(std::int16_t number, const QString& settings) override;
-    void closeDevice() override;
+    void closeDevice(bool keepLine) override;
     int bytesWaiting() override;
     QByteArray readWaiting() override;
     void write(const QByteArray& bytes) override;
@@ -35,6 +37,12 @@ class SerialModemPort : public ModemPort {
     bool deviceGone();
 
     QSerialPort serial_;
+    bool gone_ = false; // QSerialPort reported the device lost; the port closes at the next look
+    // Whether the open device lowers DTR at its last close, by its own setting.
+    bool hangsUpOnClose_ = true;
+    // The own setting of each device that a release left set to keep DTR up: the device keeps
+    // that after the close, where the next open would take it for the device's own.
+    QHash<QString, bool> releasedDevices_;
 };
 
 } // namespace kv

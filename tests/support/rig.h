@@ -116,15 +116,45 @@ class Rig {
                          [this](const QString& t) { note("\"" + t.left(40)); });
     }
 
-    void note(const QString& entry) { log << QString("%1 %2").arg(clock.now()).arg(entry); }
+    void note(QString entry) {
+#ifdef Q_OS_WIN
+        // Windows' carrier command has &D0 too (the close drops DTR there); the rows read as on
+        // Linux, and the rules below check that the call outlives Windows' close.
+        entry.replace("AT&&C1&&D0", "C1").replace("AT&C1&D0", "AT&C1");
+#endif
+        log << QString("%1 %2").arg(clock.now()).arg(entry);
+        keepRules(entry);
+    }
+    // The rules about the line that every run keeps, with what broke them. A call that is up when
+    // the window says Connected stays up, through OK, until a hang-up runs (or the remote end or
+    // the device goes), unless the modem's configuration failed to go out. A hang-up ends at
+    // Offline with no call up and DTR down on the port it used, unless a dial, a failed write or a
+    // lost device came into its ten seconds.
+    void keepRules(const QString& entry) {
+        const qint64 now = clock.now();
+        if (entry == ">AT&F0\r") configured = true;
+        if (entry == "=connected") callKept = configured && modem().carrier(now);
+        if (entry == "=hanging up" || entry == "=offline" || entry == "#end") callKept = false;
+        if (callKept && !modem().carrier(now)) {
+            broken << QString("%1 the call dropped after Connected").arg(now);
+            callKept = false;
+        }
+        if (entry == "=offline" && dialing == 0 && now - disturbedAt >= 10'000 &&
+            port.commPort() == port.modemPort() && (modem().carrier(now) || port.dtr()))
+            broken << QString("%1 offline with the call up or DTR up").arg(now);
+    }
     QString since(qint64 from) const { // the log from `from` on, as one line
         QStringList later;
         for (const QString& e : log)
             if (e.section(' ', 0, 0).toLongLong() >= from) later << e;
         return later.join(", ");
     }
-    MainWindow& window() { return frm.window(); }
-    sim::HayesModem& modem() { return port.modem(); }
+    MainWindow& window() {
+        return frm.window();
+    }
+    sim::HayesModem& modem() {
+        return port.modem();
+    }
     // What is left at rest, and a lamp whose colour is not its caption's. Once the program has
     // ended, what it left does not count.
     QStringList rest() {
@@ -136,52 +166,88 @@ class Rig {
             left << "lamp off colour";
         if (clock.stopped()) return left;
         if (port.portOpen()) left << "port open";
-        if (port.dtr()) left << "DTR up";
+        if (port.portOpen() && port.dtr()) left << "DTR up";
         if (modem().carrier(clock.now())) left << "call up";
         if (frm.form().Timer1->enabled() || frm.form().Timer2->enabled()) left << "hang-up armed";
         return left;
     }
 
-    // Plays "[ms:]verb[=argument]" steps separated by ";"; a step without a time runs now.
+    // Plays "[ms:]verb[=argument]" steps separated by ";"; a step without a time runs now. A step
+    // that does not parse, or names no verb, ends the test run: a typo must not test nothing.
     void play(const QString& script) {
         static const QRegularExpression step("^(?:(\\d+):)?(\\w+)(?:=(.*))?$",
                                              QRegularExpression::DotMatchesEverythingOption);
         for (const QString& s : script.split(';', Qt::SkipEmptyParts)) {
             const auto m = step.match(s);
+            if (!m.hasMatch() || !verbs().contains(m.captured(2)))
+                qFatal("Rig: no such step: %s", qPrintable(s));
             auto run = [this, verb = m.captured(2), arg = m.captured(3)] { act(verb, arg); };
             m.captured(1).isEmpty() ? run() : clock.at(m.captured(1).toLongLong(), run);
         }
     }
     void act(const QString& verb, const QString& arg) {
-        MainWindow& w = window();
         overtaken = overtaken || (verb == "dial" && dialing > 0);
-        if (verb == "dial") ++dialing, w.buttonConnect->click(), --dialing;
-        if (verb == "hangup") w.buttonHangUp->click();
-        if (verb == "quit") w.buttonQuit->click();
-        if (verb == "close") w.close();
-        if (verb == "number") w.txtPhoneNum->setText(arg);
-        if (verb == "com") w.Combo1->setEditText(arg);
-        if (verb == "say") modem().inject(arg.toLatin1(), clock.now());
-        if (verb == "drop") modem().dropLine(clock.now());
-        if (verb == "held" || verb == "free") port.setHeldElsewhere(1, verb == "held");
-        if (verb == "vanish" || verb == "back")
-            verb == "vanish" ? port.vanish() : port.setMissing(1, false);
-        if (verb == "modem") port.setModemOn(arg.toInt()), port.setMissing(arg.toInt(), false);
-        if (verb == "no") box.answers << box::No;
-        if (verb == "fail") port.failWrite = arg.toInt();
-        // The simulated modem spoken to directly, and what it said by now, with its DCD line.
-        if (verb == "send") modem().receive(arg.toLatin1(), clock.now());
-        if (verb == "dtr") modem().setDtr(arg == "1", clock.now());
-        const QString said =
-            verb == "read" ? QString::fromLatin1(modem().takeOutput(clock.now())) : "";
-        if (!said.isEmpty()) note("<" + said + (modem().dcd(clock.now()) ? " dcd" : ""));
+        verbs()[verb](*this, arg);
+    }
+    using Verb = std::function<void(Rig&, const QString&)>;
+    static const QHash<QString, Verb>& verbs() {
+        static const QHash<QString, Verb> table{
+            {"dial",
+             [](Rig& r, auto) {
+                 ++r.dialing, r.window().buttonConnect->click(), --r.dialing;
+                 r.disturbedAt = r.clock.now();
+             }},
+            {"hangup", [](Rig& r, auto) { r.callKept = false, r.window().buttonHangUp->click(); }},
+            {"quit", [](Rig& r, auto) { r.window().buttonQuit->click(); }},
+            {"close", [](Rig& r, auto) { r.window().close(); }},
+            {"number", [](Rig& r, const QString& a) { r.window().txtPhoneNum->setText(a); }},
+            {"com", [](Rig& r, const QString& a) { r.window().Combo1->setEditText(a); }},
+            {"say",
+             [](Rig& r, const QString& a) { r.modem().inject(a.toLatin1(), r.clock.now()); }},
+            // The remote end hangs up; the device is pulled out, and plugged in again.
+            {"drop", [](Rig& r, auto) { r.modem().dropLine(r.clock.now()), r.callKept = false; }},
+            {"vanish",
+             [](Rig& r, auto) {
+                 r.port.vanish(), r.callKept = false, r.disturbedAt = r.clock.now();
+             }},
+            {"back", [](Rig& r, auto) { r.port.setMissing(1, false); }},
+            {"held", [](Rig& r, auto) { r.port.setHeldElsewhere(1, true); }},
+            {"free", [](Rig& r, auto) { r.port.setHeldElsewhere(1, false); }},
+            {"modem",
+             [](Rig& r, const QString& a) {
+                 r.port.setModemOn(a.toInt()), r.port.setMissing(a.toInt(), false);
+             }},
+            {"no", [](Rig& r, auto) { r.box.answers << box::No; }},
+            {"fail", [](Rig& r, const QString& a) { r.port.failWrite = a.toInt(); }},
+            // The modem cuts its results: "cut=12:250" after 12 bytes, the rest 250 ms later.
+            {"cut",
+             [](Rig& r, const QString& a) {
+                 QList<int> after;
+                 for (const QString& n : a.section(':', 0, 0).split(','))
+                     after << n.toInt();
+                 r.modem().cutResults(after, a.section(':', 1).toInt());
+             }},
+            // The simulated modem spoken to directly, and what it said by now, with its DCD line.
+            {"send",
+             [](Rig& r, const QString& a) { r.modem().receive(a.toLatin1(), r.clock.now()); }},
+            {"dtr", [](Rig& r, const QString& a) { r.modem().setDtr(a == "1", r.clock.now()); }},
+            {"read", [](Rig& r, auto) {
+                 const qint64 now = r.clock.now();
+                 const QString said = QString::fromLatin1(r.modem().takeOutput(now));
+                 if (!said.isEmpty()) r.note("<" + said + (r.modem().dcd(now) ? " dcd" : ""));
+             }}};
+        return table;
     }
 
     // The port logs each write before the modem hears it, or fails it with `failWrite`.
     struct Port : sim::SimModemPort {
         explicit Port(Rig& rig) : SimModemPort([&rig] { return rig.clock.now(); }), rig(rig) {}
         void write(const QByteArray& bytes) override {
-            if (const int number = std::exchange(failWrite, 0)) raise(number);
+            if (const int number = std::exchange(failWrite, 0)) {
+                rig.disturbedAt = rig.clock.now();
+                rig.configured = false;
+                raise(number);
+            }
             rig.note(">" + QString::fromLatin1(bytes));
             SimModemPort::write(bytes);
         }
@@ -195,8 +261,12 @@ class Rig {
     FakeMessageBox box;
     FakeLauncher launcher;
     FrmMain frm;
-    int dialing = 0;        // dials running, one inside the other
-    bool overtaken = false; // a dial ran inside another, which then ended quietly
+    int dialing = 0;              // dials running, one inside the other
+    bool overtaken = false;       // a dial ran inside another, which then ended quietly
+    bool callKept = false;        // since Connected, until Hang Up
+    qint64 disturbedAt = -10'000; // the last dial's end, failed write or lost device
+    bool configured = false;      // since AT&F0, every write went out
+    QStringList broken;           // rules broken (keepRules)
 };
 
 } // namespace kv::test

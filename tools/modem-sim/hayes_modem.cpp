@@ -96,8 +96,16 @@ void HayesModem::setDtr(bool on, qint64 now) {
     advance(now);
     const bool dropped = dtr_ && !on;
     dtr_ = on;
-    if (!dropped || ampD_ != 2) return;
-    if (mode_ == Mode::Dialling || carrier_) loseCarrier(now);
+    if (!dropped) return;
+    if (ampD_ == 2 && (mode_ == Mode::Dialling || carrier_))
+        loseCarrier(now);
+    else if (ampD_ == 1 && mode_ == Mode::Data)
+        finishEscape(now);
+}
+
+void HayesModem::cutResults(const QList<int>& after, int gapMs) {
+    cuts_ = after;
+    cutGapMs_ = gapMs;
 }
 
 void HayesModem::inject(const QByteArray& bytes, qint64 at) {
@@ -295,7 +303,7 @@ bool HayesModem::executeOne(const QByteArray& line, qsizetype& i, qint64 now, bo
             ampC_ = value;
             return true;
         }
-        if (which == 'D' && (value == 0 || value == 2)) {
+        if (which == 'D' && value <= 2) {
             ampD_ = value;
             return true;
         }
@@ -326,7 +334,15 @@ void HayesModem::say(const QByteArray& bytes, qint64 at) {
 }
 
 void HayesModem::result(const char* text, qint64 at) {
-    say(QByteArray("\r\n") + text + "\r\n", at);
+    const QByteArray whole = QByteArray("\r\n") + text + "\r\n";
+    qsizetype from = 0;
+    for (const int cut : cuts_)
+        if (cut > from && cut < whole.size()) {
+            say(whole.mid(from, cut - from), at);
+            from = cut;
+            at += cutGapMs_;
+        }
+    say(whole.mid(from), at);
 }
 
 } // namespace kv::sim

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 #include <vector>
@@ -21,10 +22,12 @@ struct Script {
 // the same engine runs on a test's virtual clock and on real time behind a pseudo-terminal.
 //
 // Behaviour: command echo and verbose result codes ("\r\nOK\r\n"); AT, ATE0/1, ATH, ATZ, ATO,
-// AT&F0, AT&C0/1, AT&D0/2 and ATDT<number>, several per line; anything else answers "ERROR".
+// AT&F0, AT&C0/1, AT&D0/1/2 and ATDT<number>, several per line; anything else answers "ERROR".
 // A dial ends after its script's delay; any byte received while dialling aborts it. In data mode
 // bytes go to the remote end, except a "+++" with one second of silence before and after it,
-// which returns to command mode with the call kept. The factory profile is E1 &C1 &D2.
+// which returns to command mode with the call kept. A fall of DTR is ignored under &D0, returns
+// to command mode with the call kept under &D1, and hangs up under &D2. The factory profile is
+// E1 &C1 &D2. Results can be set to come in pieces, as a USB adapter hands bytes over in packets.
 class HayesModem {
   public:
     static Script scriptFor(const QString& number);  // the outcome by the number's last digit
@@ -35,7 +38,11 @@ class HayesModem {
     int waiting(qint64 now);                           // bytes takeOutput would give
     bool dcd(qint64 now);     // the carrier-detect line: the carrier under &C1, always on under &C0
     bool carrier(qint64 now); // a call is connected
-    void setDtr(bool on, qint64 now); // DTR dropping hangs up under &D2, is ignored under &D0
+    void setDtr(bool on, qint64 now); // a fall acts as &D0, &D1 or &D2 says
+
+    // Every result from now on is cut after each of the given byte counts, its pieces `gapMs`
+    // apart: {12}, 250 sends "\r\nCONNECT 96", then "00\r\n" 250 ms later.
+    void cutResults(const QList<int>& after, int gapMs);
 
     void inject(const QByteArray& bytes, qint64 at); // unsolicited output, said at `at`
     void dropLine(qint64 at);                        // the remote end hangs up at `at`
@@ -82,6 +89,8 @@ class HayesModem {
     int ampC_ = 1;
     int ampD_ = 2;
     bool dtr_ = false;
+    QList<int> cuts_;
+    int cutGapMs_ = 0;
     QByteArray commandLine_;
     qint64 dialEndsAt_ = None; // None while a dial is silent for good
     Script dialScript_{Outcome::Silence, 0};

@@ -1,5 +1,6 @@
 #include "pty_line.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -46,11 +47,14 @@ short PtyLine::probe() const {
     return poll(&p, 1, 0) == 1 ? p.revents : 0;
 }
 
-QByteArray PtyLine::readAll() {
+QByteArray PtyLine::read(qsizetype most) {
     QByteArray bytes;
     char buffer[4096];
     for (;;) {
-        const ssize_t n = read(master_, buffer, sizeof buffer);
+        const qsizetype room = most < 0 ? qsizetype(sizeof buffer)
+                                        : std::min<qsizetype>(sizeof buffer, most - bytes.size());
+        if (room == 0) return bytes;
+        const ssize_t n = ::read(master_, buffer, size_t(room));
         if (n > 0)
             bytes.append(buffer, n);
         else if (n < 0 && errno == EINTR)
@@ -58,6 +62,11 @@ QByteArray PtyLine::readAll() {
         else
             return bytes; // EAGAIN: all read; EIO: the slave side is closed
     }
+}
+
+bool PtyLine::hangsUpOnClose() const {
+    termios settings{};
+    return tcgetattr(master_, &settings) == 0 && (settings.c_cflag & HUPCL);
 }
 
 void PtyLine::send(const QByteArray& bytes) {

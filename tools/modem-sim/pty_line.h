@@ -19,7 +19,9 @@ class PtyLine {
     // The poll events of the master now: POLLHUP while nobody holds the slave side,
     // POLLIN while bytes are waiting.
     short probe() const;
-    QByteArray readAll();
+    QByteArray read(qsizetype most); // at most `most` bytes of what is waiting
+    QByteArray readAll() { return read(-1); }
+    bool hangsUpOnClose() const; // the slave side's HUPCL: its last close lowers DTR
 
     // Queues bytes for the slave side and sends what the line takes now; call flush() when the
     // line can take more.

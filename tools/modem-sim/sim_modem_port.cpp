@@ -50,8 +50,12 @@ void SimModemPort::openDevice(std::int16_t number, const QString&) {
     if (onModem()) modem_.takeOutput(now_());
 }
 
-void SimModemPort::closeDevice() {
+void SimModemPort::closeDevice(bool keepLine) {
     if (!vanishing_) ++closes_;
+#ifdef Q_OS_WIN
+    keepLine = false;
+#endif
+    if (!keepLine) applyDtr(false);
     openPort_ = 0;
 }
 

@@ -10,19 +10,21 @@ namespace kv::sim {
 
 // The modem port for tests: a serial control whose device is a HayesModem on one COM port,
 // on the time the given function tells. Ports 1 to 8 exist; those without the modem say nothing
-// and carry no carrier. What the modem says while the port is closed is lost. Closing leaves the
-// DTR line as it was, as a port closed without hanging up does; only DTR off lowers it.
+// and carry no carrier. What the modem says while the port is closed is lost. A close lowers DTR
+// as the platform's serial driver does: Windows' at every close, a POSIX tty unless the port keeps
+// the line up (hang-up-on-close cleared), as it does when it releases a call.
 class SimModemPort : public kv::ModemPort {
   public:
     explicit SimModemPort(std::function<qint64()> now);
 
     HayesModem& modem() { return modem_; }
-    void setModemOn(int portNumber);                         // default 1
+    void setModemOn(int portNumber); // default 1
+    int modemPort() const { return modemPort_; }
     void setMissing(int portNumber, bool missing = true);    // opening raises 8002
     void setHeldElsewhere(int portNumber, bool held = true); // opening raises 8005
 
-    // The device disappears now: an open port reads as closed from then on, and the device is
-    // missing until setMissing(port, false) brings it back.
+    // The device disappears now: an open port loses it, DTR falls, and the port reads as closed
+    // from then on; the device is missing until setMissing(port, false) brings it back.
     void vanish();
 
     bool dtr() const { return dtr_; } // the level of the modem's DTR line
@@ -31,7 +33,7 @@ class SimModemPort : public kv::ModemPort {
 
   protected:
     void openDevice(std::int16_t number, const QString& settings) override;
-    void closeDevice() override;
+    void closeDevice(bool keepLine) override;
     int bytesWaiting() override;
     QByteArray readWaiting() override;
     void write(const QByteArray& bytes) override;
