@@ -65,7 +65,8 @@ QStringList rulesBroken(Rig& rig) {
 // Rig::play) with 5551231 in the number box, and compares the log from a given instant on, to
 // the end or, where it ends in "...", as far as it goes. What is left running at rest follows
 // "|". The simulated modem answers a number by its last digit: 1 connects at 9600 after 5 s,
-// 2 at 2400 after 5 s, 0 never answers.
+// 2 at 2400 after 5 s, 0 never answers. Hang Up's close lowers DTR, which ends a call or a dial
+// under &D2 (Linux) but not under &D0 (Windows), so rows that cross it stop at the escape.
 class CallSequencesTest : public QObject {
     Q_OBJECT
   private slots:
@@ -85,12 +86,10 @@ class CallSequencesTest : public QObject {
             "20000 ~?, 20000 =hanging up, 22000 >+++, 22000 ~carrier, 23000 \"OK, 25000 >ATH\r, "
             "25000 ~none, 26000 \"ATHOK, 30000 =offline");
         row("no answer", "number=5551230;0:dial", 4000,
-            "4000 =w44..0, 48100 =failed, 48100 ~?, 48100 =hanging up, 50100 >+++, 50100 ~none, "
-            "51100 \"+++, 53100 >ATH\r, 54100 \"ATHOK, 58100 =offline");
+            "4000 =w44..0, 48100 =failed, 48100 ~?, 48100 =hanging up, 50100 >+++, ...");
         row("2400 is no connection", "number=5551232;0:dial", 8000,
             "8000 \"CONNECT 2400, 8000 ~carrier, 9000 =w39..0, 48100 =failed, 48100 ~?, "
-            "48100 =hanging up, 50100 >+++, 50100 ~none, 51100 \"+++, 53100 >ATH\r, "
-            "54100 \"ATHOK, 58100 =offline");
+            "48100 =hanging up, 50100 >+++, ...");
         row("echo of a number with 9600", "number=555-9600;0:dial", 3000,
             "3000 =dial 555-9600, 3000 >ATDT555-9600\r, 3100 \"ATDT555-9600, 4000 =w44..0, "
             "48100 =failed, ...");
@@ -111,8 +110,7 @@ class CallSequencesTest : public QObject {
         row("Hang Up during the wait", "number=5551230;0:dial;10000:hangup", 10000,
             "10000 ~?, 10000 =hanging up, 10100 =failed, 10100 =hanging up, 12100 >+++, ...");
         row("Hang Up between Connected and OK", "0:dial;8500:hangup", 8500,
-            "8500 ~?, 8500 =hanging up, 10500 >+++, 10500 ~none, 11500 \"+++, 13500 >ATH\r, "
-            "14500 \"ATHOK, 18500 =offline");
+            "8500 ~?, 8500 =hanging up, 10500 >+++, ...");
         row("Hang Up during the hang-up command", "0:hangup;7000:hangup", 7000,
             "7000 ~?, 9000 >+++, 9000 ~none, 10000 \"+++, 10000 =offline");
         row("escape on the port a dial holds", "0:hangup;1000:dial", 2000,

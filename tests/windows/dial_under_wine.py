@@ -22,6 +22,7 @@ DIAL = (4 + 42, 112 + 22)
 HANG_UP = (109 + 42, 112 + 22)
 HELP = (320 + 40, 112 + 22)
 STATUS = (40, 164, 157, 21)  # lblStatus: left, top, width, height
+LAMP = (316, 164, 89, 21)  # txtModemStatus
 
 procs = []
 failures = []
@@ -84,10 +85,15 @@ def type_into(window, target, text):
     xdo("type", "--delay", "30", text)
 
 
-def status_text(window):
-    """lblStatus as an operator reads it: the screen, enlarged for OCR."""
+def cpu_seconds(pid):
+    fields = open("/proc/%d/stat" % pid).read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def status_text(window, area=STATUS):
+    """A label as an operator reads it: the screen, enlarged for OCR."""
     x, y = window_origin(window)
-    left, top_, width, height = STATUS
+    left, top_, width, height = area
     shot = os.path.join(work, "status.png")
     run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (width, height, x + left, y + top_),
          "-resize", "400%", "-colorspace", "Gray", shot])
@@ -118,7 +124,10 @@ def dialog_text():
 
 
 try:
-    sim = start([os.path.join(build, "modem-sim"), "--log", log_path], stdout=subprocess.PIPE)
+    # Windows' serial driver lowers DTR at every close of a COM port; the simulated modem's line
+    # does the same.
+    sim = start([os.path.join(build, "modem-sim"), "--log", log_path, "--close-drops-dtr"],
+                stdout=subprocess.PIPE)
     pty = sim.stdout.readline().decode().strip()
     # Wine's COM 1 is whatever device the registry names; the wine server reads it at start.
     run(wine + ["reg", "add", r"HKLM\Software\Wine\Ports", "/v", "COM1", "/d", pty, "/f"])
@@ -134,9 +143,12 @@ try:
     click(window, DIAL)
     connect = at(r'tx "\\r\\nCONNECT 9600', timeout=30)
     f0 = at(r'rx "AT&F0\\r"')
-    c1 = at(r'rx "AT&C1\\r"', after=f0)
+    c1 = at(r'rx "AT&C1&D0\\r"', after=f0)
     dt = at(r'rx "ATDT555-0101\\r"', after=c1)
-    check(f0 < c1 < dt < connect, "AT&F0, AT&C1, ATDT555-0101 and CONNECT 9600 in that order")
+    check(f0 < c1 < dt < connect, "AT&F0, AT&C1&D0, ATDT555-0101 and CONNECT 9600 in that order")
+    for name, a, b, nominal in (("AT&F0 -> AT&C1&D0", f0, c1, 1000), ("AT&C1&D0 -> ATDT", c1, dt, 2000)):
+        check(nominal <= b - a <= nominal + 100,
+              "%s: %.0f ms (%d, within 100 ms)" % (name, b - a, nominal))
     release = at(r"close$", after=connect, timeout=10)
     check(release - connect <= 1200,
           "the port closed %.0f ms after CONNECT 9600 (at most 1200)" % (release - connect))
@@ -147,6 +159,12 @@ try:
     opened = at(r"open$", after=release, timeout=10)
     escape = at(r'rx "\+\+\+"', after=opened, timeout=10)
     ath = at(r'rx "ATH\\r"', after=escape, timeout=10)
+    # The close let DTR fall; the modem kept the call, so the escape found it and answered OK.
+    dropped = [e for t, e in events() if release <= t < opened and "NO CARRIER" in e]
+    answer = [e for t, e in events() if escape < t < ath and e.startswith("tx ")]
+    check(at(r"dtr off$", after=release) < opened and not dropped
+          and answer == [r'tx "\r\nOK\r\n"'],
+          "DTR fell at the release and the call stayed up until Hang Up (the escape: %s)" % answer)
     done = at(r"close$", after=ath, timeout=15)
     for name, a, b, nominal in (("open -> +++", opened, escape, 0),
                                 ("+++ -> ATH", escape, ath, 3000),
@@ -155,6 +173,31 @@ try:
               "%s: %.0f ms (%d, within 100 ms)" % (name, b - a, nominal))
     seen = wait_for_status(window, "Offline - Ready to dial", 10)
     check(seen == "Offline - Ready to dial", 'after Hang Up the window reads "%s"' % seen)
+
+    # The far end of COM 1 goes away in the middle of a wait, as a USB modem pulled out: the port
+    # lets go of it, the window answers on a sleeping CPU, and Hang Up finds no COM 1.
+    type_into(window, NUMBER, "555-0100")
+    click(window, DIAL)
+    at(r'rx "ATDT555-0100\\r"', after=done, timeout=10)
+    time.sleep(2.0)
+    sim.terminate()
+    sim.wait(5)
+    time.sleep(1.0)
+    kv_exe_pid = int(run(["pgrep", "-f", "-n", "KV.exe"]))
+    cpu0, wall0 = cpu_seconds(kv_exe_pid), time.time()
+    before = status_text(window)
+    time.sleep(5.0)
+    cpu = (cpu_seconds(kv_exe_pid) - cpu0) / (time.time() - wall0)
+    after = status_text(window)
+    check(cpu < 0.02, "with COM 1 gone, KV.exe used %.2f %% of a core (under 2 %%)" % (100 * cpu))
+    check(before != after and after.startswith("Waiting to Connect"),
+          'the window went on counting down: "%s", then "%s"' % (before, after))
+    lamp = status_text(window, LAMP)
+    check(lamp == "Not Detected", 'the lamp reads "%s"' % lamp)
+    click(window, HANG_UP)
+    copied = dialog_text()
+    check("You have selected an invalid COM port number." in copied,
+          "Hang Up's escape finds no COM 1: %r" % copied)
 
     # COM 8 has no device in a fresh prefix.
     type_into(window, PORT, "COM 8")
