@@ -1,11 +1,10 @@
 #include "call_control/call_control.h"
 
+#include "call_control/form.h"
 #include "error_reporting/dialog_texts.h"
 #include "error_reporting/help_path.h"
 #include "error_reporting/message_box.h"
-#include "main_window/caption_label.h"
-#include "main_window/form.h"
-#include "modem_port/carrier_indicator.h"
+#include "modem_port/carrier_state.h"
 #include "modem_port/clock.h"
 #include "modem_port/modem_port.h"
 #include "modem_port/reply.h"
@@ -16,7 +15,7 @@ CallControl::CallControl(Form& form, ModemPort& port, Clock& clock, MsgBox& box,
                          ProgramEnd& programEnd, const QString& appDir)
     : form_(form), port_(port), clock_(clock), box_(box),
       appDir_(appDir), site_{box, appDir, programEnd,
-                             [this] { showCarrierUnknown(*form_.txtModemStatus); },
+                             [this] { form_.txtModemStatus.showCarrier(CarrierState::Unknown); },
                              [this] { hangUpCancel(); }} {}
 
 void CallControl::Pause(int ms) {
@@ -24,11 +23,11 @@ void CallControl::Pause(int ms) {
 }
 
 void CallControl::UpdateCarrierStatus() {
-    kv::UpdateCarrierStatus(port_, *form_.txtModemStatus);
+    form_.txtModemStatus.showCarrier(carrierState(port_));
 }
 
 void CallControl::setStatus(const QString& caption) {
-    form_.lblStatus->setCaption(caption);
+    form_.lblStatus.setCaption(caption);
 }
 
 void CallControl::showMissingNumberNotice() {
@@ -37,28 +36,28 @@ void CallControl::showMissingNumberNotice() {
 }
 
 void CallControl::hangUpCancel() {
-    form_.Timer1->setEnabled(false);
+    form_.Timer1.setEnabled(false);
     setStatus(QStringLiteral("Hang up attempt cancelled"));
 }
 
 void CallControl::tmrCheckModem_Timer() {
-    form_.tmrCheckModem->setEnabled(false);
+    form_.tmrCheckModem.setEnabled(false);
     try {
         UpdateCarrierStatus();
     } catch (const RunTimeError&) {
         // The port failed under the poll. Nobody is waiting on this tick to report it, so the
         // lamp says it no longer knows and the poll stays off until a sequence restarts it.
-        showCarrierUnknown(*form_.txtModemStatus);
+        form_.txtModemStatus.showCarrier(CarrierState::Unknown);
         return;
     }
-    form_.tmrCheckModem->setEnabled(true);
+    form_.tmrCheckModem.setEnabled(true);
 }
 
 QString CallControl::readReply(ErrorTrap& g, QString& reply) {
     QString text;
     g.step([&] { text = port_.input(); });
     g.step([&] { appendToReply(reply, text); });
-    g.step([&] { form_.txtReply->setCaption(reply); });
+    g.step([&] { form_.txtReply.setCaption(reply); });
     return text;
 }
 

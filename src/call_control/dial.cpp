@@ -1,15 +1,11 @@
 #include "call_control/call_control.h"
 
 #include "call_control/command_echo.h"
-#include "main_window/caption_label.h"
-#include "main_window/form.h"
+#include "call_control/form.h"
 #include "modem_port/clock.h"
 #include "modem_port/modem_port.h"
 #include "modem_port/port_selection.h"
 #include "modem_port/reply.h"
-
-#include <QComboBox>
-#include <QLineEdit>
 
 namespace kv {
 
@@ -77,7 +73,7 @@ void CallControl::dialPause(ErrorTrap& g, const DialRun& run, int ms) {
 
 void CallControl::buttonConnect_Click() {
     ErrorTrap::guard(traps::Dial, site_, [this](ErrorTrap& g) {
-        if (g.test([&] { return form_.txtPhoneNum->text().isEmpty(); })) {
+        if (g.test([&] { return form_.txtPhoneNum.text().isEmpty(); })) {
             showMissingNumberNotice();
             g.leave();
         }
@@ -85,20 +81,20 @@ void CallControl::buttonConnect_Click() {
         g.step([&] { ModemConnected = false; }); // the result is this dial's alone
 
         if (g.test([&] { return !port_.portOpen(); })) {
-            g.step([&] { selectPort(port_, form_.Combo1->currentText()); });
+            g.step([&] { selectPort(port_, form_.Combo1.text()); });
             g.step([&] { port_.setSettings(LineSettings); });
             g.step([&] { port_.setPortOpen(true); });
             g.step([&] { port_.setInputMode(0); });
         }
 
         // A carrier already up means a call is up: leave it up for whoever uses it.
-        g.step([&] { form_.tmrCheckModem->setEnabled(false); });
+        g.step([&] { form_.tmrCheckModem.setEnabled(false); });
         g.step([&] { UpdateCarrierStatus(); });
-        if (g.test([&] { return form_.txtModemStatus->caption() == u"Detected"; })) {
+        if (g.test([&] { return form_.txtModemStatus.caption() == u"Detected"; })) {
             g.step([&] { port_.release(); });
             g.leave();
         }
-        g.step([&] { form_.tmrCheckModem->setEnabled(true); });
+        g.step([&] { form_.tmrCheckModem.setEnabled(true); });
 
         g.step([&] { port_.setInBufferCount(0); });
         g.step([&] { port_.setOutBufferCount(0); });
@@ -119,7 +115,7 @@ void CallControl::buttonConnect_Click() {
             dialPause(g, run, 1000);
 
             QString number;
-            g.step([&] { number = dialable(form_.txtPhoneNum->text()); });
+            g.step([&] { number = dialable(form_.txtPhoneNum.text()); });
             g.step([&] { setStatus("Dialing " + number); });
             g.step([&] { run.waiting = true; });
             g.step([&] { port_.output("ATDT" + number + "\r"); });
@@ -134,7 +130,7 @@ void CallControl::buttonConnect_Click() {
 
         if (g.test([&] { return ModemConnected; })) {
             // Let the line settle, show the carrier, and release the port for Ampliview.
-            g.step([&] { form_.tmrCheckModem->setEnabled(false); });
+            g.step([&] { form_.tmrCheckModem.setEnabled(false); });
             dialPause(g, run, 1000);
             g.step([&] { UpdateCarrierStatus(); });
             g.step([&] { port_.release(); });

@@ -1,6 +1,6 @@
 #include "call_control/call_control.h"
 
-#include "main_window/form.h"
+#include "call_control/form.h"
 #include "modem_port/clock.h"
 #include "modem_port/modem_port.h"
 
@@ -12,15 +12,15 @@ void CallControl::buttonHangUp_Click() {
         if (g.test([&] { return port_.portOpen(); })) g.step([&] { port_.setPortOpen(false); });
 
         // The lamp shows the closed port at once, and the poll runs from here on.
-        g.step([&] { form_.tmrCheckModem->setEnabled(false); });
+        g.step([&] { form_.tmrCheckModem.setEnabled(false); });
         g.step([&] { UpdateCarrierStatus(); });
-        g.step([&] { form_.tmrCheckModem->setEnabled(true); });
+        g.step([&] { form_.tmrCheckModem.setEnabled(true); });
 
         g.step([&] { setStatus(QStringLiteral("Hanging up")); });
         // Disabling first restarts the interval: the escape comes 2 s after the last Hang Up.
-        g.step([&] { form_.Timer1->setEnabled(false); });
+        g.step([&] { form_.Timer1.setEnabled(false); });
         g.step([&] { WaitForConnect = false; });
-        g.step([&] { form_.Timer1->setEnabled(true); });
+        g.step([&] { form_.Timer1.setEnabled(true); });
     });
 }
 

@@ -1,6 +1,6 @@
 #include "call_control/call_control.h"
 
-#include "main_window/form.h"
+#include "call_control/form.h"
 #include "modem_port/clock.h"
 #include "modem_port/modem_port.h"
 
@@ -10,7 +10,7 @@ void CallControl::Timer2_Timer() {
     ErrorTrap::guard(traps::HangUpCommand, site_, [this](ErrorTrap& g) {
         QString reply;
         g.step([&] { reply.clear(); });
-        g.step([&] { form_.Timer2->setEnabled(false); });
+        g.step([&] { form_.Timer2.setEnabled(false); });
 
         if (g.test([&] { return port_.portOpen(); })) {
             g.step([&] { port_.output(QStringLiteral("ATH\r")); });
@@ -20,7 +20,7 @@ void CallControl::Timer2_Timer() {
 
             // Give the line time to drop, and show whether it did before the port closes.
             g.step([&] { Pause(4000); });
-            g.step([&] { form_.tmrCheckModem->setEnabled(false); });
+            g.step([&] { form_.tmrCheckModem.setEnabled(false); });
             g.step([&] { UpdateCarrierStatus(); });
 
             g.step([&] { port_.setInBufferCount(0); });

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "call_control/form.h"
+
 #include <QFrame>
 #include <QString>
 #include <cstdint>
@@ -10,13 +12,13 @@ namespace kv {
 // reply box): "&&" shows one "&", a single "&" is hidden and underlines the next character. It
 // never takes the focus. Its colours are colour values (see colour_value.h): button face behind
 // button text unless told otherwise. The text sits at the top, as the window's labels always did.
-class CaptionLabel : public QFrame {
+class CaptionLabel : public QFrame, public Caption {
     Q_OBJECT
   public:
     explicit CaptionLabel(const QString& caption, QWidget* parent = nullptr);
 
     QString caption() const { return caption_; }
-    void setCaption(const QString& caption);
+    void setCaption(const QString& caption) override;
     std::uint32_t backColor() const { return backColor_; }
     void setBackColor(std::uint32_t colourValue);
     void setAlignment(Qt::Alignment alignment); // the horizontal part counts

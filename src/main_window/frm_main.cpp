@@ -1,6 +1,7 @@
 #include "main_window/frm_main.h"
 
 #include "main_window/caption_label.h"
+#include "main_window/carrier_lamp.h"
 #include "modem_port/clock.h"
 
 #include <QPushButton>
@@ -12,8 +13,14 @@ FrmMain::FrmMain(const Seams& seams)
       tmrCheckModem_(seams.clock.createTimer(1000, [this] { calls_.tmrCheckModem_Timer(); })),
       Timer1_(seams.clock.createTimer(2000, [this] { calls_.Timer1_Timer(); })),
       Timer2_(seams.clock.createTimer(2000, [this] { calls_.Timer2_Timer(); })),
-      form_{window_.txtPhoneNum,    window_.Combo1,       window_.lblStatus, window_.txtReply,
-            window_.txtModemStatus, tmrCheckModem_.get(), Timer1_.get(),     Timer2_.get()},
+      number_(*window_.txtPhoneNum), comPort_(*window_.Combo1), form_{number_,
+                                                                      comPort_,
+                                                                      *window_.lblStatus,
+                                                                      *window_.txtReply,
+                                                                      *window_.txtModemStatus,
+                                                                      *tmrCheckModem_,
+                                                                      *Timer1_,
+                                                                      *Timer2_},
       programEnd_([this] {
           seams_.clock.stop();
           window_.close();

@@ -1,10 +1,11 @@
 #pragma once
 
 #include "call_control/call_control.h"
+#include "call_control/form.h"
 #include "error_reporting/program_end.h"
-#include "main_window/form.h"
 #include "main_window/help_desk.h"
 #include "main_window/main_window.h"
+#include "main_window/text_boxes.h"
 
 #include <QString>
 #include <functional>
@@ -51,6 +52,8 @@ class FrmMain {
     std::unique_ptr<Timer> tmrCheckModem_;
     std::unique_ptr<Timer> Timer1_;
     std::unique_ptr<Timer> Timer2_;
+    LineEditText number_;
+    ComboText comPort_;
     Form form_;
     ProgramEnd programEnd_;
     HelpDesk help_;

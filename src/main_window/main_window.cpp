@@ -1,6 +1,7 @@
 #include "main_window/main_window.h"
 
 #include "main_window/caption_label.h"
+#include "main_window/carrier_lamp.h"
 #include "main_window/colour_value.h"
 #include "main_window/picture_button.h"
 #include "main_window/program_icon.h"
@@ -118,21 +119,20 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     place(buttonHelp, 4800, 1680, 1215, 675);
     buttonHelp->setAccessibleDescription(QStringLiteral("Opens the help"));
 
-    Label6 = statusPanel(QStringLiteral("Status:"), 0, 615);
+    Label6 = statusPanel(new CaptionLabel(QStringLiteral("Status:"), this), 0, 615);
     Label6->setFont(arial(8.25));
     Label6->setAlignment(Qt::AlignRight);
-    lblStatus = statusPanel(QString(), 600, 2355);
+    lblStatus = statusPanel(new CaptionLabel(QString(), this), 600, 2355);
     lblStatus->setSpokenPrefix(QStringLiteral("Status: "));
-    txtReply = statusPanel(QString(), 2940, 1215);
+    txtReply = statusPanel(new CaptionLabel(QString(), this), 2940, 1215);
     txtReply->setFont(arial(6.75));
     txtReply->showLiterally();
     txtReply->setSpokenPrefix(QStringLiteral("Modem reply: "));
-    Label7 = statusPanel(QStringLiteral("Carrier:"), 4140, 615);
+    Label7 = statusPanel(new CaptionLabel(QStringLiteral("Carrier:"), this), 4140, 615);
     Label7->setFont(arial(8.25));
     Label7->setAlignment(Qt::AlignRight);
-    txtModemStatus = statusPanel(QStringLiteral("<Unknown>"), 4740, 1335);
+    txtModemStatus = statusPanel(new CarrierLamp(this), 4740, 1335);
     txtModemStatus->setAlignment(Qt::AlignHCenter);
-    txtModemStatus->setBackColor(colour::InactiveBorder);
     txtModemStatus->setSpokenPrefix(QStringLiteral("Carrier: "));
 
     setTabOrder(txtPhoneNum, buttonConnect);
@@ -153,8 +153,7 @@ void MainWindow::place(QWidget* control, int left, int top, int width, int heigh
 }
 
 // One panel of the status row along the bottom: a single sunken line like a text box's.
-CaptionLabel* MainWindow::statusPanel(const QString& caption, int left, int width) {
-    auto* panel = new CaptionLabel(caption, this);
+template <class Label> Label* MainWindow::statusPanel(Label* panel, int left, int width) {
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     panel->setLineWidth(1);
     place(panel, left, StatusRowTop, width, StatusRowHeight);

@@ -10,6 +10,7 @@ class QPushButton;
 namespace kv {
 
 class CaptionLabel;
+class CarrierLamp;
 
 // frmMain's controls and their layout; no logic. Controls carry their names from the form.
 class MainWindow : public QWidget {
@@ -32,7 +33,7 @@ class MainWindow : public QWidget {
     CaptionLabel* lblStatus;
     CaptionLabel* txtReply;
     CaptionLabel* Label7;
-    CaptionLabel* txtModemStatus;
+    CarrierLamp* txtModemStatus;
 
   signals:
     void closeRequested(); // the close box, or Alt+F4
@@ -44,7 +45,7 @@ class MainWindow : public QWidget {
   private:
     // Places a control at its position on the form, given in twips.
     void place(QWidget* control, int left, int top, int width, int height);
-    CaptionLabel* statusPanel(const QString& caption, int left, int width);
+    template <class Label> Label* statusPanel(Label* panel, int left, int width);
 };
 
 } // namespace kv

@@ -1,4 +1,4 @@
-#include "rig.h"
+#include "fakes.h"
 
 #include "error_reporting/error_trap.h"
 #include "error_reporting/program_end.h"

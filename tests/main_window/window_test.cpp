@@ -1,12 +1,33 @@
-#include "rig.h"
+#include "fakes.h"
+#include "virtual_clock.h"
 
 #include "error_reporting/qt_message_box.h"
+#include "main_window/caption_label.h"
+#include "main_window/carrier_lamp.h"
+#include "main_window/colour_value.h"
+#include "main_window/frm_main.h"
 #include "main_window/qt_process_launcher.h"
+#include "sim_modem_port.h"
+
+#include <QtWidgets>
 
 using namespace kv;
 using namespace kv::test;
 
 namespace {
+
+// The whole program on the simulated modem and a virtual clock, installed in `appDir`.
+struct Program {
+    explicit Program(const QString& appDir = "/opt/talvo dialer")
+        : frm({port, clock, box, launcher, appDir, [this] { ended = true; }}) {}
+    MainWindow& window() { return frm.window(); }
+    VirtualClock clock;
+    sim::SimModemPort port{[this] { return clock.now(); }};
+    FakeMessageBox box;
+    FakeLauncher launcher;
+    bool ended = false;
+    FrmMain frm;
+};
 
 QImage look(QWidget* control) {
     return control->grab().toImage().convertToFormat(QImage::Format_ARGB32);
@@ -117,7 +138,8 @@ class WindowTest : public QObject {
         for (int n = 44; n >= 0; --n)
             QTest::addRow("%d seconds", n)
                 << w.lblStatus << QString("Waiting to Connect: %1 seconds").arg(n);
-        QTest::newRow("Not Detected") << w.txtModemStatus << "Not Detected";
+        QTest::newRow("Not Detected")
+            << static_cast<CaptionLabel*>(w.txtModemStatus) << "Not Detected";
     }
     void textsFit() {
         QFETCH(CaptionLabel*, label);
@@ -170,21 +192,23 @@ class WindowTest : public QObject {
     // name, the countdown once a second. (Offscreen, Qt delivers no accessibility events, so the
     // name is read as the change is made, as a reader does on hearing of it.)
     void changesAreSpoken() {
-        Rig call;
+        Program call;
         QStringList heard;
-        for (CaptionLabel* label : {call.window().lblStatus, call.window().txtModemStatus})
+        for (CaptionLabel* label :
+             QList<CaptionLabel*>{call.window().lblStatus, call.window().txtModemStatus})
             QObject::connect(label, &CaptionLabel::captionChanged, [&heard, label] {
                 heard << QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name);
             });
-        call.play("number=5551231;0:dial");
-        call.clock.runUntil(9000);
+        call.window().txtPhoneNum->setText("5551231");
+        call.window().buttonConnect->click();
         QCOMPARE(heard.mid(4).join(", ").remove("Status: Waiting to Connect: "), // "44 seconds"
                  "Status: Dialing 5551231, 44 seconds, 43 seconds, 42 seconds, 41 seconds, "
                  "40 seconds, Status: Connected, Carrier: Detected, Status: OK to start Ampliview");
     }
 
     // "&&" shows one "&"; one "&" hides itself and underlines the next character, only that. The
-    // reply box shows the modem's words as they are. Colours are 0x00BBGGRR.
+    // reply box shows the modem's words as they are. The lamp paints each state, caption and
+    // colour; colours are 0x00BBGGRR.
     void drawing() {
         MainWindow& w = rig.window();
         CaptionLabel label("", &w); // drawn as the reply box, but with access keys
@@ -195,15 +219,37 @@ class WindowTest : public QObject {
         const QRect underline = changed(shownWith(&label, "A&B"), shownWith(w.txtReply, "AB"));
         const QFontMetrics m(label.font());
         QVERIFY(underline.top() >= m.ascent() && underline.left() >= m.horizontalAdvance("A"));
-        w.txtModemStatus->setBackColor(colour::Yellow);
-        QCOMPARE(look(w.txtModemStatus).pixelColor(3, 3), QColor(255, 255, 0));
+        QStringList lamp;
+        for (const CarrierState state :
+             {CarrierState::NotDetected, CarrierState::Detected, CarrierState::Unknown}) {
+            w.txtModemStatus->showCarrier(state);
+            lamp << w.txtModemStatus->caption() + " " +
+                        look(w.txtModemStatus).pixelColor(3, 3).name();
+        }
+        QCOMPARE(lamp.join(", "), "Not Detected #ffff00, Detected #00ff00, <Unknown> #d4d0c8");
+    }
+
+    // The buttons and the close box reach their handlers, and the routines read the number box
+    // and what is typed in the port box.
+    void wiring() {
+        Program p;
+        MainWindow& w = p.window();
+        w.txtPhoneNum->setText("5551231");
+        w.Combo1->setEditText("COM 9"); // no such port
+        w.buttonConnect->click();
+        w.buttonHangUp->click();
+        QCOMPARE(boxName(p.box.shown.value(0)) + ", " + w.lblStatus->caption(),
+                 "invalid 64 /PXLHELP.HLP#5003, Hanging up");
+        w.buttonQuit->click();
+        Program closed;
+        closed.window().close();
+        QVERIFY(p.ended && closed.ended);
     }
 
     // Tab visits the controls in order; no default or cancel button: Enter does not dial, Esc
     // does not quit; the port box keeps what is typed.
     void keys() {
         MainWindow& w = rig.window();
-        rig.log.clear();
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QCOMPARE(QApplication::focusWidget(), w.txtPhoneNum);
@@ -219,8 +265,7 @@ class WindowTest : public QObject {
         QTest::keyClicks(w.Combo1->lineEdit(), "0");
         QCOMPARE(w.Combo1->currentText() + " of " + w.Combo1->itemText(7), "COM 10 of COM 8");
         rig.clock.runUntil(rig.clock.now() + 60'000);
-        QCOMPARE(rig.log.join(", "), "");
-        w.close();
+        QVERIFY(rig.port.opens() == 0 && rig.box.shown.isEmpty() && !rig.ended);
     }
 
     // A Yes/No box is answered by Yes or No alone, Enter answering No; an OK box takes Esc and
@@ -237,7 +282,7 @@ class WindowTest : public QObject {
         QFETCH(int, style);
         QFETCH(bool, closeBox);
         QTemporaryDir dir;
-        Rig help(installed(dir, "KV.html"));
+        Program help(installed(dir, "KV.html"));
         QWidget* helpWindow = nullptr;
         bool open = false;
         QTimer::singleShot(0, [&] {
@@ -276,7 +321,7 @@ class WindowTest : public QObject {
         QFETCH(bool, viewer);
         QFETCH(QString, shown);
         QTemporaryDir dir;
-        Rig rig(installed(dir, files));
+        Program rig(installed(dir, files));
         rig.launcher.starts = viewer;
         rig.window().show();
         QVERIFY(QTest::qWaitForWindowActive(&rig.window()));
@@ -288,7 +333,7 @@ class WindowTest : public QObject {
         const QString app = dir.filePath("Talvo Dialer");
         for (const Dialog& d : rig.box.shown)
             if (QDir::fromNativeSeparators(d.text).contains(app + "/Help/KV.html")) seen << "box";
-        QCOMPARE(QDir::fromNativeSeparators(seen.join(", ")), shown.arg(app));
+        QCOMPARE(QDir::fromNativeSeparators(seen.join(", ")), shown.replace("%1", app));
     }
 
     // The real launcher hands everything after the first blank over as one argument.
@@ -302,7 +347,7 @@ class WindowTest : public QObject {
     }
 
   private:
-    Rig rig;
+    Program rig;
 };
 
 QTEST_MAIN(WindowTest)

@@ -1,12 +1,15 @@
+#include "fakes.h"
 #include "pty_line.h"
-#include "rig.h"
 
+#include "main_window/caption_label.h"
+#include "main_window/frm_main.h"
 #include "modem_port/device_map.h"
 #include "modem_port/event_loop_clock.h"
 #include "modem_port/line_settings.h"
 #include "modem_port/port_selection.h"
 #include "modem_port/serial_modem_port.h"
 
+#include <QtWidgets>
 #include <atomic>
 #include <fcntl.h>
 #include <termios.h>

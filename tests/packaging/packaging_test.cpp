@@ -1,6 +1,8 @@
 #include "error_reporting/dialog_texts.h"
 #include "error_reporting/error_trap.h"
-#include "rig.h"
+#include "fakes.h"
+
+#include <QtGui>
 
 using namespace kv;
 
