@@ -19,7 +19,7 @@ QString schedule(std::uint64_t seed) {
         QString("dial|dial|dial|hangup|hangup|hangup|quit|vanish|back|drop|held|free|no|no|"
                 "fail=8018|fail=6|fail=8005|com=COM 1|com=COM 2|com=COM 9|com=COM 0|com=COMx|com=|"
                 "com=COM 12|say=\r\nOK\r\n|say=\r\nCONNECT 9600\r\n|say=\r\nNO CARRIER\r\n|"
-                "say=96|say=00|say=\x01\xff+++ATH\r|cut=12:250|cut=1,5,9:30|say=" +
+                "say=96|say=00|say=\x01\xff+++ATH\r|cut=12:250|cut=3:30|say=" +
                 QString(3000, 'x') + "|" + number + "|" + number + "\r9600")
             .split('|');
     QStringList script{number.arg(dice() % 6)};

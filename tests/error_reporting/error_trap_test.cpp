@@ -20,13 +20,11 @@ class ErrorTrapTest : public QObject {
         QTest::addColumn<QString>("after"); // I: indicator reset, C: hang-up cancel, then the end
         const int Yes = box::Yes, No = box::No;
         const QList<std::tuple<int, int, int, const char*, const char*>> rows{
-            {0, 8005, Yes, "in use A 64 /PXLHELP.HLP#5003", "I continue"},
             {0, 8012, Yes, "", "continue"},
             {0, -2147221504, Yes, "error -2147221504 ScanVRM 324 /PXLHELP.HLP#5003", "continue"},
             {1, 8002, Yes, "invalid 64 /PXLHELP.HLP#5003", "C leave"},
             {1, 8005, Yes, "in use B 64 /PXLHELP.HLP#5003", "IC leave"},
             {1, 6, No, "error 6 Timer1 324 /PXLHELP.HLP#5003", "end"},
-            {2, 8005, Yes, "in use B 64 /Help/KV.HLP#1", "IC leave"},
             {3, 8002, Yes, "error 8002 Timer1 324 /PXLHELP.HLP#5003", "continue"},
             {3, 8005, No, "in use C 324 /PXLHELP.HLP#5003", "IC leave"}};
         for (const auto& [routine, error, answer, box, after] : rows)

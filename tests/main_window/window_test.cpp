@@ -135,9 +135,8 @@ class WindowTest : public QObject {
                      "bps|OK to start Ampliview|Configuring modem|Dialing 555-0101")
                  .split('|'))
             QTest::newRow(qPrintable(status)) << w.lblStatus << status;
-        for (int n = 44; n >= 0; --n)
-            QTest::addRow("%d seconds", n)
-                << w.lblStatus << QString("Waiting to Connect: %1 seconds").arg(n);
+        // Every digit is as wide as any other, so the widest countdown stands for all.
+        QTest::newRow("44 seconds") << w.lblStatus << "Waiting to Connect: 44 seconds";
         QTest::newRow("Not Detected")
             << static_cast<CaptionLabel*>(w.txtModemStatus) << "Not Detected";
     }

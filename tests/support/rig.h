@@ -123,64 +123,42 @@ class Rig {
     void play(const QString& script) {
         static const QRegularExpression step("^(?:(\\d+):)?(\\w+)(?:=(.*))?$",
                                              QRegularExpression::DotMatchesEverythingOption);
+        static const QStringList verbs = QString("dial|hangup|quit|number|com|say|drop|vanish|back|"
+                                                 "held|free|modem|no|fail|cut|send|dtr|read")
+                                             .split('|');
         for (const QString& s : script.split(';', Qt::SkipEmptyParts)) {
             const auto m = step.match(s);
-            if (!m.hasMatch() || !verbs().contains(m.captured(2)))
+            if (!m.hasMatch() || !verbs.contains(m.captured(2)))
                 qFatal("Rig: no such step: %s", qPrintable(s));
-            auto run = [this, verb = m.captured(2), arg = m.captured(3)] {
-                verbs()[verb](*this, arg);
-            };
+            auto run = [this, verb = m.captured(2), arg = m.captured(3)] { act(verb, arg); };
             m.captured(1).isEmpty() ? run() : clock.at(m.captured(1).toLongLong(), run);
         }
     }
-    using Verb = std::function<void(Rig&, const QString&)>;
-    static const QHash<QString, Verb>& verbs() {
-        static const QHash<QString, Verb> table{
-            {"dial",
-             [](Rig& r, auto) {
-                 r.overtaken = r.overtaken || r.dialing > 0;
-                 ++r.dialing, r.calls.buttonConnect_Click(), --r.dialing;
-                 r.disturbedAt = r.clock.now();
-             }},
-            {"hangup", [](Rig& r, auto) { r.callKept = false, r.calls.buttonHangUp_Click(); }},
-            {"quit", [](Rig& r, auto) { r.programEnd.end(); }},
-            {"number", [](Rig& r, const QString& a) { r.number.typed = a; }},
-            {"com", [](Rig& r, const QString& a) { r.comPort.typed = a; }},
-            {"say",
-             [](Rig& r, const QString& a) { r.modem().inject(a.toLatin1(), r.clock.now()); }},
-            // The remote end hangs up; the device is pulled out, and plugged in again.
-            {"drop", [](Rig& r, auto) { r.modem().dropLine(r.clock.now()), r.callKept = false; }},
-            {"vanish",
-             [](Rig& r, auto) {
-                 r.port.vanish(), r.callKept = false, r.disturbedAt = r.clock.now();
-             }},
-            {"back", [](Rig& r, auto) { r.port.setMissing(1, false); }},
-            {"held", [](Rig& r, auto) { r.port.setHeldElsewhere(1, true); }},
-            {"free", [](Rig& r, auto) { r.port.setHeldElsewhere(1, false); }},
-            {"modem",
-             [](Rig& r, const QString& a) {
-                 r.port.setModemOn(a.toInt()), r.port.setMissing(a.toInt(), false);
-             }},
-            {"no", [](Rig& r, auto) { r.box.answers << box::No; }},
-            {"fail", [](Rig& r, const QString& a) { r.port.failWrite = a.toInt(); }},
-            // The modem cuts its results: "cut=12:250" after 12 bytes, the rest 250 ms later.
-            {"cut",
-             [](Rig& r, const QString& a) {
-                 QList<int> after;
-                 for (const QString& n : a.section(':', 0, 0).split(','))
-                     after << n.toInt();
-                 r.modem().cutResults(after, a.section(':', 1).toInt());
-             }},
-            // The simulated modem spoken to directly, and what it said by now, with its DCD line.
-            {"send",
-             [](Rig& r, const QString& a) { r.modem().receive(a.toLatin1(), r.clock.now()); }},
-            {"dtr", [](Rig& r, const QString& a) { r.modem().setDtr(a == "1", r.clock.now()); }},
-            {"read", [](Rig& r, auto) {
-                 const qint64 now = r.clock.now();
-                 const QString said = QString::fromLatin1(r.modem().takeOutput(now));
-                 if (!said.isEmpty()) r.note("<" + said + (r.modem().dcd(now) ? " dcd" : ""));
-             }}};
-        return table;
+    void act(const QString& verb, const QString& arg) {
+        const qint64 now = clock.now();
+        overtaken = overtaken || (verb == "dial" && dialing > 0);
+        if (verb == "dial") ++dialing, calls.buttonConnect_Click(), --dialing;
+        if (verb == "dial") disturbedAt = clock.now(); // when the dial is over
+        if (verb == "hangup") callKept = false, calls.buttonHangUp_Click();
+        if (verb == "quit") programEnd.end();
+        if (verb == "number" || verb == "com") (verb == "com" ? comPort : number).typed = arg;
+        if (verb == "say") modem().inject(arg.toLatin1(), now);
+        // The remote end hangs up; the device is pulled out, and plugged in again.
+        if (verb == "drop") modem().dropLine(now), callKept = false;
+        if (verb == "vanish") port.vanish(), callKept = false, disturbedAt = now;
+        if (verb == "back") port.setMissing(1, false);
+        if (verb == "held" || verb == "free") port.setHeldElsewhere(1, verb == "held");
+        if (verb == "modem") port.setModemOn(arg.toInt()), port.setMissing(arg.toInt(), false);
+        if (verb == "no") box.answers << box::No;
+        if (verb == "fail") port.failWrite = arg.toInt();
+        // The modem cuts its results: "cut=12:250" after 12 bytes, the rest 250 ms later.
+        if (verb == "cut")
+            modem().cutResults({arg.section(':', 0, 0).toInt()}, arg.section(':', 1).toInt());
+        // The simulated modem spoken to directly, and what it said by now, with its DCD line.
+        if (verb == "send") modem().receive(arg.toLatin1(), now);
+        if (verb == "dtr") modem().setDtr(arg == "1", now);
+        const QString said = verb == "read" ? QString::fromLatin1(modem().takeOutput(now)) : "";
+        if (!said.isEmpty()) note("<" + said + (modem().dcd(now) ? " dcd" : ""));
     }
 
     // The port logs each write before the modem hears it, or fails it with `failWrite`.
