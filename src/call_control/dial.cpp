@@ -2,6 +2,7 @@
 
 #include "call_control/command_echo.h"
 #include "call_control/form.h"
+#include "error_reporting/call_log.h"
 #include "modem_port/clock.h"
 #include "modem_port/modem_port.h"
 #include "modem_port/port_selection.h"
@@ -138,6 +139,7 @@ void CallControl::buttonConnect_Click() {
             g.leave();
         }
         g.step([&] { setStatus(QStringLiteral("Did not connect at 9600 bps")); });
+        qCInfo(callLog) << "Dial calls Hang Up";
         g.step([&] { buttonHangUp_Click(); });
         g.step([&] { port_.setPortOpen(false); });
     });

@@ -1,5 +1,6 @@
 #include "main_window/frm_main.h"
 
+#include "error_reporting/call_log.h"
 #include "main_window/caption_label.h"
 #include "main_window/carrier_lamp.h"
 #include "modem_port/clock.h"
@@ -28,13 +29,25 @@ FrmMain::FrmMain(const Seams& seams)
       }),
       help_(seams.launcher, seams.box, seams.appDir),
       calls_(form_, seams.port, seams.clock, seams.box, programEnd_, seams.appDir) {
-    QObject::connect(window_.buttonConnect, &QPushButton::clicked,
-                     [this] { calls_.buttonConnect_Click(); });
-    QObject::connect(window_.buttonHangUp, &QPushButton::clicked,
-                     [this] { calls_.buttonHangUp_Click(); });
+    QObject::connect(window_.buttonConnect, &QPushButton::clicked, [this] {
+        qCInfo(callLog) << "Dial clicked";
+        calls_.buttonConnect_Click();
+    });
+    QObject::connect(window_.buttonHangUp, &QPushButton::clicked, [this] {
+        qCInfo(callLog) << "Hang Up clicked";
+        calls_.buttonHangUp_Click();
+    });
     QObject::connect(window_.buttonHelp, &QPushButton::clicked, [this] { buttonHelp_Click(); });
     QObject::connect(window_.buttonQuit, &QPushButton::clicked, [this] { buttonQuit_Click(); });
     QObject::connect(&window_, &MainWindow::closeRequested, [this] { programEnd_.end(); });
+    // The call log follows what the window shows.
+    for (const auto& [label, what] :
+         {std::pair<CaptionLabel*, const char*>{window_.lblStatus, "status:"},
+          {window_.txtReply, "reply:"},
+          {window_.txtModemStatus, "lamp:"}})
+        QObject::connect(label, &CaptionLabel::captionChanged, [label, what] {
+            qCInfo(callLog).noquote() << what << label->shownText();
+        });
     QObject::connect(&window_, &MainWindow::helpRequested, [this] { help_.showApplicationHelp(); });
     form_load();
 }

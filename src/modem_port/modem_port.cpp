@@ -1,5 +1,6 @@
 #include "modem_port/modem_port.h"
 
+#include "error_reporting/call_log.h"
 #include "error_reporting/run_time_error.h"
 
 #include <QList>
@@ -21,10 +22,14 @@ void ModemPort::setPortOpen(bool open) {
     if (open) {
         openDevice(commPort_, settings_);
         open_ = true;
+        qCInfo(callLog).noquote() << QStringLiteral("COM %1 opened: %2 at %3")
+                                         .arg(commPort_)
+                                         .arg(deviceName(), settings_);
         applyDtr(dtrEnable_);
     } else {
         open_ = false;
         closeDevice(false);
+        qCInfo(callLog).noquote() << QStringLiteral("COM %1 closed").arg(commPort_);
     }
 }
 
@@ -33,6 +38,8 @@ void ModemPort::release() {
     if (!open_) return;
     open_ = false;
     closeDevice(true);
+    qCInfo(callLog).noquote()
+        << QStringLiteral("COM %1 released with the line kept up").arg(commPort_);
 }
 
 int ModemPort::inBufferCount() {
@@ -56,12 +63,16 @@ void ModemPort::setDTREnable(bool on) {
 
 void ModemPort::output(const QString& text) {
     requireOpen();
-    write(toWireBytes(text));
+    const QByteArray bytes = toWireBytes(text);
+    write(bytes);
+    qCInfo(callLog).noquote() << "sent:" << visible(bytes);
 }
 
 QString ModemPort::input() {
     requireOpen();
-    return QString::fromLatin1(readWaiting());
+    const QByteArray bytes = readWaiting();
+    if (!bytes.isEmpty()) qCInfo(callLog).noquote() << "read:" << visible(bytes);
+    return QString::fromLatin1(bytes);
 }
 
 bool ModemPort::cdHolding() {
@@ -82,6 +93,7 @@ void ModemPort::deviceLost() {
     open_ = false;
     vanished_ = true;
     closeDevice(false);
+    qCInfo(callLog).noquote() << QStringLiteral("COM %1: its device went away").arg(commPort_);
 }
 
 void ModemPort::requireOpen() const {

@@ -12,6 +12,7 @@ namespace kv {
 //
 // On a closed port "bytes waiting" answers 0, so every reading loop ends there; reading, writing,
 // carrier detect and clearing the buffers raise 8018; closing, releasing and DTR succeed quietly.
+// Every byte sent and read, and every open and close, goes into the call log.
 class ModemPort {
   public:
     virtual ~ModemPort() = default;
@@ -53,6 +54,7 @@ class ModemPort {
     virtual void discardOutput() = 0;
     virtual void applyDtr(bool on) = 0;
     virtual bool carrierDetect() = 0;
+    virtual QString deviceName() const = 0; // what the call log calls the open port's device
 
     // For implementations whose device went away under them: from now on the port reads as
     // closed and behaves as a closed port.

@@ -45,6 +45,7 @@ void SerialModemPort::openDevice(std::int16_t number, const QString& settings) {
     const QString device = serial_device::resolve(devicePathForPort(number));
     if (device.isEmpty()) raise(err::InvalidPort);
 
+    device_ = device;
     serial_.setPortName(device);
     serial_.setBaudRate(line->baudRate);
     serial_.setParity(line->parity);

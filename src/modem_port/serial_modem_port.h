@@ -30,6 +30,7 @@ class SerialModemPort : public ModemPort {
     void discardOutput() override;
     void applyDtr(bool on) override;
     bool carrierDetect() override;
+    QString deviceName() const override { return device_; }
 
   private:
     void onError(QSerialPort::SerialPortError error);
@@ -37,6 +38,7 @@ class SerialModemPort : public ModemPort {
     bool deviceGone();
 
     QSerialPort serial_;
+    QString device_;    // as the port map named it, links resolved
     bool gone_ = false; // QSerialPort reported the device lost; the port closes at the next look
     // Whether the open device lowers DTR at its last close, by its own setting.
     bool hangsUpOnClose_ = true;

@@ -1,6 +1,8 @@
 #include "fakes.h"
 #include "virtual_clock.h"
 
+#include "error_reporting/call_log.h"
+#include "error_reporting/logged_message_box.h"
 #include "error_reporting/qt_message_box.h"
 #include "main_window/caption_label.h"
 #include "main_window/carrier_lamp.h"
@@ -19,11 +21,12 @@ namespace {
 // The whole program on the simulated modem and a virtual clock, installed in `appDir`.
 struct Program {
     explicit Program(const QString& appDir = "/opt/talvo dialer")
-        : frm({port, clock, box, launcher, appDir, [this] { ended = true; }}) {}
+        : frm({port, clock, loggedBox, launcher, appDir, [this] { ended = true; }}) {}
     MainWindow& window() { return frm.window(); }
     VirtualClock clock;
     sim::SimModemPort port{[this] { return clock.now(); }};
     FakeMessageBox box;
+    LoggedMessageBox loggedBox{box};
     FakeLauncher launcher;
     bool ended = false;
     FrmMain frm;
@@ -333,6 +336,61 @@ class WindowTest : public QObject {
         for (const Dialog& d : rig.box.shown)
             if (QDir::fromNativeSeparators(d.text).contains(app + "/Help/KV.html")) seen << "box";
         QCOMPARE(QDir::fromNativeSeparators(seen.join(", ")), shown.replace("%1", app));
+    }
+
+    // Every kind of event reaches the call log, as the operator saw it or the modem heard it: a
+    // call that connects and is hung up, one that nobody answers, and a hang-up on a port that
+    // does not exist.
+    void callLog_data() {
+        QTest::addColumn<QString>("line");
+        for (const char* line :
+             {"Dial clicked", "COM 1 opened: the simulated modem at 9600,n,8,1",
+              "lamp: Not Detected", "status: AT&F0", "sent: AT&F0<CR>",
+              "read: AT&F0<CR><CR><LF>OK<CR><LF>", "reply: AT&F0OK", "sent: ATDT5551231<CR>",
+              "COM 1 released with the line kept up", "Hang Up clicked", "sent: +++",
+              "COM 1 closed", "Dial calls Hang Up",
+              "dialog (style 64): You have selected an invalid COM port number. Select a valid COM "
+              "port number and try again<CR><LF><CR><LF>",
+              "answer: OK", "Talvo Dialer ends"})
+            QTest::newRow(line) << QString(line);
+    }
+    void callLog() {
+        QFETCH(QString, line);
+        static const QStringList lines = [] {
+            QTemporaryDir dir;
+            {
+                CallLog log(dir.filePath("KV.log"));
+                Program p;
+                MainWindow& w = p.window();
+                w.txtPhoneNum->setText("5551231");
+                w.buttonConnect->click();
+                w.buttonHangUp->click();
+                p.clock.runUntil(p.clock.now() + 11'000);
+                w.txtPhoneNum->setText("5551230");
+                w.buttonConnect->click();
+                w.Combo1->setEditText("COM 9");
+                p.clock.runUntil(p.clock.now() + 3000);
+            }
+            QFile file(dir.filePath("KV.log"));
+            file.open(QIODevice::ReadOnly);
+            return QString(file.readAll())
+                .remove(QRegularExpression("^\\S+ \\S+ ", QRegularExpression::MultilineOption))
+                .split('\n');
+        }();
+        QVERIFY(lines.contains(line));
+    }
+
+    // A call log that cannot be written (a file stands where its folder should be) changes
+    // nothing: the call goes through and no dialog shows.
+    void unwritableCallLog() {
+        QTemporaryFile file;
+        QVERIFY(file.open());
+        CallLog log(file.fileName() + "/talvo-dialer/KV.log");
+        Program p;
+        p.window().txtPhoneNum->setText("5551231");
+        p.window().buttonConnect->click();
+        QCOMPARE(p.window().lblStatus->caption(), "OK to start Ampliview");
+        QVERIFY(p.box.shown.isEmpty());
     }
 
     // The real launcher hands everything after the first blank over as one argument.

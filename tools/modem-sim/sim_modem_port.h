@@ -41,6 +41,7 @@ class SimModemPort : public kv::ModemPort {
     void discardOutput() override;
     void applyDtr(bool on) override;
     bool carrierDetect() override;
+    QString deviceName() const override { return onModem() ? "the simulated modem" : "no modem"; }
 
   private:
     bool onModem() const { return openPort_ == modemPort_; }

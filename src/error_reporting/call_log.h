@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QString>
+
+// The events of a run that support asks for when a dial fails: the start and the end, Dial and
+// Hang Up, what the window shows, every byte on the line, every dialog and its answer. Each part
+// of the program writes them with qCInfo(kv::callLog); a CallLog puts them in a file.
+namespace kv {
+
+Q_DECLARE_LOGGING_CATEGORY(callLog)
+
+// Bytes as text on one line: printable ASCII as it is, CR and LF as <CR> and <LF>, any other byte
+// (and "<" itself) as <0xHH>.
+QString visible(const QByteArray& bytes);
+
+// Writes the call log's events to a file, one line each, stamped with the local time to the
+// millisecond, from construction to destruction; everything else logged goes on as before. The
+// folder is made when the first line comes; at 1 MiB the file becomes <file>.1, replacing the
+// older one. A file that cannot be written is given up quietly: the log must never stand in the
+// way of a call.
+class CallLog {
+  public:
+    explicit CallLog(const QString& path);
+    ~CallLog();
+    CallLog(const CallLog&) = delete;
+    CallLog& operator=(const CallLog&) = delete;
+
+    // $XDG_STATE_HOME/talvo-dialer/KV.log (~/.local/state when unset), or on Windows
+    // %LOCALAPPDATA%\Talvo Dialer\KV.log.
+    static QString defaultPath();
+
+    void write(const QString& event);
+
+  private:
+    bool open();
+
+    QString path_;
+    QFile file_;
+    bool givenUp_ = false;
+};
+
+} // namespace kv

@@ -1,0 +1,79 @@
+#include "fakes.h"
+
+#include "error_reporting/call_log.h"
+#include "error_reporting/logged_message_box.h"
+
+using namespace kv;
+
+namespace {
+
+QStringList linesOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString(file.readAll()).split('\n', Qt::SkipEmptyParts)
+                                          : QStringList();
+}
+
+} // namespace
+
+// The call log's file: where it lives, what a line looks like, when it turns over, and that a
+// file it cannot write changes nothing.
+class CallLogTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void whereItLives() {
+        qputenv("XDG_STATE_HOME", "/state");
+        QCOMPARE(CallLog::defaultPath(), "/state/talvo-dialer/KV.log");
+        qputenv("XDG_STATE_HOME", "");
+        QCOMPARE(CallLog::defaultPath(), QDir::homePath() + "/.local/state/talvo-dialer/KV.log");
+    }
+
+    // One line an event, from the start to the end, stamped to the millisecond; a dialog and its
+    // answer; bytes with their control characters written visibly.
+    void lines() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("talvo-dialer/KV.log");
+        {
+            CallLog log(path);
+            test::FakeMessageBox fake;
+            fake.answers = {box::No};
+            LoggedMessageBox(fake).show({"Go on?\r\nSure", box::YesNoInformationNo, "", "", 0});
+            qCInfo(callLog).noquote() << "read:" << visible("<AT>\r\n\x7f\xe9");
+            qInfo("not for the call log");
+        }
+        QStringList lines = linesOf(path);
+        static const QRegularExpression stamp("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} ");
+        for (QString& line : lines) {
+            QVERIFY2(line.contains(stamp), qPrintable(line));
+            line.remove(stamp);
+        }
+        QVERIFY2(lines.value(0).startsWith("Talvo Dialer V1.03 starts: KV 1.0.3 on "),
+                 qPrintable(lines.value(0)));
+        QCOMPARE(lines.mid(1).join('|'), "dialog (style 324): Go on?<CR><LF>Sure|answer: No|"
+                                         "read: <0x3C>AT><CR><LF><0x7F><0xE9>|Talvo Dialer ends");
+    }
+
+    // At 1 MiB the file becomes KV.log.1, and one older file is kept.
+    void turnsOver() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("KV.log");
+        CallLog log(path);
+        const QString event(1000, 'x');
+        for (int i = 0; i < 2200; ++i)
+            qCInfo(callLog).noquote() << event;
+        QVERIFY(QFileInfo(path + ".1").size() >= 1 << 20 && QFileInfo(path).size() < 1 << 20);
+        QVERIFY(!QFile::exists(path + ".2"));
+    }
+
+    // A folder that cannot be made (here: a file stands in its way) leaves the log unwritten,
+    // quietly.
+    void unwritable() {
+        QTemporaryFile file;
+        QVERIFY(file.open());
+        CallLog log(file.fileName() + "/talvo-dialer/KV.log");
+        qCInfo(callLog) << "an event";
+        QCOMPARE(file.size(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(CallLogTest)
+#include "call_log_test.moc"
