@@ -28,12 +28,15 @@ PtyLine::PtyLine() {
     slavePath_ = name;
 
     // The line discipline keeps these settings while the master stays open, across every
-    // open and close of the slave side.
+    // open and close of the slave side. Like a serial port's driver, and unlike a pty's, it
+    // starts with hang-up-on-close set, so that a last close lowers DTR unless a program says
+    // otherwise.
     const int slave = open(name, O_RDWR | O_NOCTTY);
     if (slave < 0) fail("open slave");
     termios raw;
     if (tcgetattr(slave, &raw) != 0) fail("tcgetattr");
     cfmakeraw(&raw);
+    raw.c_cflag |= HUPCL;
     if (tcsetattr(slave, TCSANOW, &raw) != 0) fail("tcsetattr");
     close(slave);
 }
