@@ -236,7 +236,7 @@ class CallSequencesTest : public QObject {
     void everyScheduleKeepsTheRules() {
         const bool one = qEnvironmentVariableIsSet("KV_FUZZ_SEED");
         const std::uint64_t first = one ? qEnvironmentVariable("KV_FUZZ_SEED").toULongLong() : 1;
-        const int count = one ? 1 : qEnvironmentVariable("KV_FUZZ_COUNT", "2000").toInt();
+        const int count = one ? 1 : qEnvironmentVariable("KV_FUZZ_COUNT", "10000").toInt();
         int failures = 0;
         for (std::uint64_t seed = first; seed < first + count; ++seed) {
             Rig rig;
