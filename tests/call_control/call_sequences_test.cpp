@@ -163,21 +163,19 @@ class CallSequencesTest : public QObject {
             "50100 =cancelled");
         // The simulated modem itself, spoken to directly: "send" bytes, "read" what it said by then
         // ("<", with " dcd" while its DCD line is up), "dtr=0/1", "drop" (the remote end hangs up).
-        row("modem: AT, lower case, several", "send=AT\r;send=at&f0e1&c1&d2\r;read", 0,
-            "0 <AT\r\r\nOK\r\nat&f0e1&c1&d2\r\r\nOK\r\n");
-        row("modem: echo off after its line, on after ATZ",
-            "send=ATE0\r;send=AT\r;send=ATZ\r;send=AT\r;read", 0,
-            "0 <ATE0\r\r\nOK\r\n\r\nOK\r\n\r\nOK\r\nAT\r\r\nOK\r\n");
-        row("modem: what it takes amiss",
-            "send=ATX9\r;send=AT&C2\r;send=ATO\r;send=++ATH\r;send=HI\r;read", 0,
-            "0 <ATX9\r\r\nERROR\r\nAT&C2\r\r\nERROR\r\nATO\r\r\nERROR\r\n++ATH\r\r\nOK\r\nHI\r");
-        row("modem: &C0 keeps DCD up", "send=AT&C0\r;read", 0, "0 <AT&C0\r\r\nOK\r\n dcd");
-        row("modem: busy, by the last digit", "send=ATDT555-0103 \r;2999:read;3000:read", 0,
-            "2999 <ATDT555-0103 \r, 3000 <\r\nBUSY\r\n");
-        row("modem: no carrier", "send=ATDT5550104\r;7999:read;8000:read", 0,
-            "7999 <ATDT5550104\r, 8000 <\r\nNO CARRIER\r\n");
-        row("modem: no dialtone", "send=ATDT5550105\r;1999:read;2000:read", 0,
-            "1999 <ATDT5550105\r, 2000 <\r\nNO DIALTONE\r\n");
+        row("modem: commands, echo, what it takes amiss, &C0",
+            "send=AT\r;send=at&f0e1&c1&d2\r;send=ATE0\r;send=AT\r;send=ATZ\r;send=ATX9\r;"
+            "send=AT&C2\r;send=ATO\r;send=++ATH\r;send=HI\r;send=AT&C0\r;read",
+            0,
+            "0 <AT\r\r\nOK\r\nat&f0e1&c1&d2\r\r\nOK\r\nATE0\r\r\nOK\r\n\r\nOK\r\n\r\nOK\r\n"
+            "ATX9\r\r\nERROR\r\nAT&C2\r\r\nERROR\r\nATO\r\r\nERROR\r\n++ATH\r\r\nOK\r\nHI\r"
+            "AT&C0\r\r\nOK\r\n dcd");
+        row("modem: busy, no dialtone, no carrier, by the last digit",
+            "send=ATDT555-0103 \r;2999:read;3000:read;3000:send=ATDT5550105\r;4999:read;5000:read;"
+            "5000:send=ATDT4\r;12999:read;13000:read",
+            0,
+            "2999 <ATDT555-0103 \r, 3000 <\r\nBUSY\r\n, 4999 <ATDT5550105\r, "
+            "5000 <\r\nNO DIALTONE\r\n, 12999 <ATDT4\r, 13000 <\r\nNO CARRIER\r\n");
         row("modem: a byte aborts a dial", "send=ATDT1\r;read;2000:send=x;2000:read", 0,
             "0 <ATDT1\r, 2000 <\r\nNO CARRIER\r\n");
         row("modem: escape, online, escape, ATH",
@@ -186,16 +184,16 @@ class CallSequencesTest : public QObject {
             0,
             "0 <ATDT1\r, 5000 <\r\nCONNECT 9600\r\n dcd, 7000 <\r\nOK\r\n dcd, "
             "8000 <ATO\r\r\nCONNECT 9600\r\n dcd, 10000 <\r\nOK\r\nATH\r\r\nOK\r\n");
-        row("modem: escape too soon after data", "send=ATDT1\r;6000:send=x;6500:send=+++;9000:read",
-            0, "9000 <ATDT1\r\r\nCONNECT 9600\r\n dcd | call up");
-        row("modem: a byte in the trailing guard",
-            "send=ATDT1\r;6000:send=+++;6999:send=y;9000:read", 0,
-            "9000 <ATDT1\r\r\nCONNECT 9600\r\n dcd | call up");
-        row("modem: DTR dropped under &D2", "dtr=1;send=ATDT1\r;6000:dtr=0;6000:read", 0,
-            "6000 <ATDT1\r\r\nCONNECT 9600\r\n\r\nNO CARRIER\r\n");
-        row("modem: DTR dropped under &D0", "dtr=1;send=AT&D0\r;send=ATDT1\r;6000:dtr=0;6000:read",
-            0, "6000 <AT&D0\r\r\nOK\r\nATDT1\r\r\nCONNECT 9600\r\n dcd | call up");
-        row("modem: the remote end hangs up", "send=ATDT1\r;6000:drop;6000:read", 0,
+        row("modem: no escape too soon after data, nor with a byte in the trailing guard",
+            "send=ATDT1\r;6000:send=x;6500:send=+++;8000:send=+++;8999:send=y;11000:read", 0,
+            "11000 <ATDT1\r\r\nCONNECT 9600\r\n dcd | call up");
+        row("modem: DTR falls under &D1, then &D0, then the remote end hangs up",
+            "dtr=1;send=AT&D1\r;send=ATDT1\r;6000:dtr=0;6000:read;7000:send=AT&D0\r;7000:dtr=1;"
+            "8000:dtr=0;8000:send=ATO\r;9000:drop;9000:read",
+            0,
+            "6000 <AT&D1\r\r\nOK\r\nATDT1\r\r\nCONNECT 9600\r\n\r\nOK\r\n dcd, "
+            "9000 <AT&D0\r\r\nOK\r\nATO\r\r\nCONNECT 9600\r\n\r\nNO CARRIER\r\n");
+        row("modem: DTR falls under &D2", "dtr=1;send=ATDT1\r;6000:dtr=0;6000:read", 0,
             "6000 <ATDT1\r\r\nCONNECT 9600\r\n\r\nNO CARRIER\r\n");
     }
 
