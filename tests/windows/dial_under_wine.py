@@ -3,6 +3,7 @@
 python3 dial_under_wine.py TOP HOST_BUILD KV_EXE: DISPLAY (Xvfb) and WINEPREFIX (throw-away) are
 set by tests/windows/check. Exits non-zero with the reason when a check fails.
 """
+import glob
 import os
 import re
 import subprocess
@@ -223,6 +224,13 @@ try:
     winhelp = subprocess.run(["pgrep", "-f", "winhlp32"], capture_output=True).returncode == 0
     check(viewer and not winhelp, "Help opens the HTML help (viewer: %s, WinHelp started: %s)"
           % (viewer, winhelp))
+
+    # The call log, where Windows keeps a user's local data.
+    logs = glob.glob(os.path.join(os.environ["WINEPREFIX"],
+                                  "drive_c/users/*/AppData/Local/Talvo Dialer/KV.log"))
+    text = open(logs[0], encoding="utf-8").read() if logs else ""
+    check("sent: AT&F0<CR>" in text and "<CR><LF>CONNECT 9600<CR><LF>" in text,
+          "the call log %s holds AT&F0 and CONNECT 9600" % (logs or "(none)"))
 finally:
     for p in reversed(procs):
         p.terminate()
