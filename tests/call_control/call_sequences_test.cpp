@@ -113,6 +113,8 @@ class CallSequencesTest : public QObject {
             "8500 ~?, 8500 =hanging up, 10500 >+++, ...");
         row("Hang Up during the hang-up command", "0:hangup;7000:hangup", 7000,
             "7000 ~?, 9000 >+++, 9000 ~none, 10000 \"+++, 10000 =offline");
+        row("Dial in the escape's second drops the escape's echo", "0:hangup;2500:dial", 3500,
+            "3500 \"AT&F0OK, ...");
         row("escape on the port a dial holds", "0:hangup;1000:dial", 2000,
             "2000 \"AT&F0OK, 2000 >AT&C1\r, 2000 =C1, 2000 >+++, ...");
         row("Dial twice: the newer dial owns the call", "0:dial;500:dial", 3500,
@@ -208,6 +210,7 @@ class CallSequencesTest : public QObject {
         const QString seen = rig.since(from) + (rest.isEmpty() ? "" : " | " + rest);
         const bool partial = log.endsWith(", ..."); // compared as far as it goes
         QCOMPARE(partial ? seen.left(log.size() - 5) : seen, partial ? log.chopped(5) : log);
+        QCOMPARE(rig.broken, QStringList());
     }
 
     // The modem's echo of the dial command, cut anywhere into reads, never counts as its answer.

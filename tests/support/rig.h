@@ -99,7 +99,8 @@ class Rig {
         return left;
     }
 
-    // The rules about the line that every run keeps, with what broke them. A call that is up when
+    // The rules about the line that every run keeps, with what broke them. A dial goes out with DTR
+    // up, which a modem needs to take a call off-hook. A call that is up when
     // the window says Connected stays up, through OK, until a hang-up runs (or the remote end or
     // the device goes), unless the modem's configuration failed to go out. A hang-up ends at
     // Offline with no call up and DTR down on the port it used, unless a dial, a failed write or a
@@ -107,6 +108,8 @@ class Rig {
     void keepRules(const QString& entry) {
         const qint64 now = clock.now();
         if (entry == ">AT&F0\r") configured = true;
+        if (entry.startsWith(">ATDT") && port.commPort() == port.modemPort() && !port.dtr())
+            broken << QString("%1 dialled with DTR down").arg(now);
         if (entry == "=connected") callKept = configured && modem().carrier(now);
         if (entry == "=hanging up" || entry == "=offline" || entry == "#end") callKept = false;
         if (callKept && !modem().carrier(now)) {
