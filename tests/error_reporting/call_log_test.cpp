@@ -64,8 +64,8 @@ class CallLogTest : public QObject {
         QVERIFY(!QFile::exists(path + ".2"));
     }
 
-    // A folder that cannot be made (here: a file stands in its way) leaves the log unwritten,
-    // quietly.
+    // A folder that cannot be made (here a file stands in its way, as root may write anywhere)
+    // leaves the log unwritten, quietly: the log has no dialog to show and nothing to stop.
     void unwritable() {
         QTemporaryFile file;
         QVERIFY(file.open());

@@ -380,19 +380,6 @@ class WindowTest : public QObject {
         QVERIFY(lines.contains(line));
     }
 
-    // A call log that cannot be written (a file stands where its folder should be) changes
-    // nothing: the call goes through and no dialog shows.
-    void unwritableCallLog() {
-        QTemporaryFile file;
-        QVERIFY(file.open());
-        CallLog log(file.fileName() + "/talvo-dialer/KV.log");
-        Program p;
-        p.window().txtPhoneNum->setText("5551231");
-        p.window().buttonConnect->click();
-        QCOMPARE(p.window().lblStatus->caption(), "OK to start Ampliview");
-        QVERIFY(p.box.shown.isEmpty());
-    }
-
     // The real launcher hands everything after the first blank over as one argument.
     void launcher() {
         QTemporaryDir dir;
