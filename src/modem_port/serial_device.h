@@ -18,8 +18,9 @@ bool hungUp(QSerialPort& port);
 
 // Starts the port reading bytes that have reached the driver but not the port, where the notice
 // of their arrival can go missing. Under Wine, a COM port's arrival event never reaches the
-// completion port that QSerialPort waits on, so only a read asked for brings them in.
-void takeArrived(QSerialPort& port);
+// completion port that QSerialPort waits on, so only a read asked for brings them in. Returns
+// whether a read may be bringing bytes in now, which is when waiting for finished reads pays.
+bool takeArrived(QSerialPort& port);
 
 // Whether the device lowers DTR at its last close (a tty's HUPCL, which is usually set). Windows'
 // serial driver always does.

@@ -31,8 +31,11 @@ bool hungUp(QSerialPort& port) {
     return ::poll(&device, 1, 0) == 1 && (device.revents & (POLLHUP | POLLERR | POLLNVAL));
 }
 
-// A read looks at the device itself, so nothing that arrived can be missed.
-void takeArrived(QSerialPort&) {}
+// A read looks at the device itself, so nothing that arrived can be missed; looking costs one
+// poll.
+bool takeArrived(QSerialPort&) {
+    return true;
+}
 
 bool hangsUpOnClose(QSerialPort& port) {
     termios settings{};

@@ -104,10 +104,11 @@ void SerialModemPort::write(const QByteArray& bytes) {
     }
 }
 
-// Bytes the far end sent may still be on their way through the driver; taking them in first
-// makes the discard cover everything received before the call.
+// Bytes the far end sent may still be on their way through the driver, or in a finished read;
+// taking them in first makes the discard cover everything received before the call.
 void SerialModemPort::discardInput() {
-    fetchArrived();
+    if (serial_.isOpen()) serial_device::takeArrived(serial_);
+    takeFinishedReads();
     if (deviceGone()) raise(err::PortNotOpen);
     serial_.clear(QSerialPort::Input);
 }
@@ -158,7 +159,11 @@ void SerialModemPort::onError(QSerialPort::SerialPortError error) {
 // A reading loop asks the count and reads within one handler, so the event loop may not have
 // run since the bytes arrived: take whatever the driver holds now.
 void SerialModemPort::fetchArrived() {
-    if (serial_.isOpen()) serial_device::takeArrived(serial_);
+    if (serial_.isOpen() && serial_device::takeArrived(serial_)) takeFinishedReads();
+}
+
+// Reads that have finished but that the event loop has not handled yet.
+void SerialModemPort::takeFinishedReads() {
     while (serial_.isOpen() && serial_.bytesAvailable() < MaxBytesFetched &&
            serial_.waitForReadyRead(0)) {
     }

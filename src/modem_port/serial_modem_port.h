@@ -35,6 +35,7 @@ class SerialModemPort : public ModemPort {
   private:
     void onError(QSerialPort::SerialPortError error);
     void fetchArrived();
+    void takeFinishedReads();
     bool deviceGone();
 
     QSerialPort serial_;
