@@ -7,65 +7,23 @@ import tempfile
 import time
 
 build = sys.argv[1]
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tools"))
+from kv_session import (DIAL, HANG_UP, NUMBER, ModemLog, click, cpu_seconds, start,  # noqa: E402
+                        stop_all, type_into, xdo)
+
 work = tempfile.mkdtemp(prefix="kv-bench-")
-log_path = os.path.join(work, "modem.log")
-display = ":%d" % (90 + os.getpid() % 9)
-env = dict(os.environ, DISPLAY=display)
-env.pop("QT_QPA_PLATFORM", None)
-ticks = os.sysconf("SC_CLK_TCK")
-
-# Click targets: the controls' centres in pixels at 96 DPI (15 twips a pixel).
-NUMBER = (12 + 194, 72 + 10)
-DIAL = (4 + 42, 112 + 22)
-HANG_UP = (109 + 42, 112 + 22)
-
-procs = []
-
-
-def start(args, **kw):
-    p = subprocess.Popen(args, env=env, **kw)
-    procs.append(p)
-    return p
-
-
-def xdo(*args):
-    return subprocess.run(["xdotool", *args], env=env, check=True,
-                          capture_output=True, text=True).stdout.strip()
-
-
-def events():
-    out = []
-    with open(log_path, encoding="latin-1") as f:
-        for line in f:
-            t, _, rest = line.rstrip("\n").partition(" ")
-            out.append((float(t) * 1000.0, rest))
-    return out
-
-
-def wait_for(pattern, count=1, timeout=120.0):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        hits = [e for e in events() if re.match(pattern, e[1])]
-        if len(hits) >= count:
-            return hits[count - 1][0]
-        time.sleep(0.05)
-    raise SystemExit("timed out waiting for %r x%d" % (pattern, count))
-
-
-def cpu_seconds(pid):
-    fields = open("/proc/%d/stat" % pid).read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / ticks
-
-
-def click(window, at):
-    xdo("mousemove", "--window", window, str(at[0]), str(at[1]), "click", "1")
+log = ModemLog(os.path.join(work, "modem.log"))
+os.environ["DISPLAY"] = ":%d" % (90 + os.getpid() % 9)
+os.environ.pop("QT_QPA_PLATFORM", None)
 
 
 def dial(window, number):
-    click(window, NUMBER)
-    xdo("key", "--window", window, "ctrl+a", "BackSpace")
-    xdo("type", "--window", window, number)
+    type_into(window, NUMBER, number)
     click(window, DIAL)
+
+
+def wait_for(pattern, count=1, timeout=120.0):
+    return log.at(pattern, count, timeout=timeout)
 
 
 rows = []
@@ -76,12 +34,11 @@ def gap(name, a, b, nominal, slack):
 
 
 try:
-    start(["Xvfb", display, "-screen", "0", "640x480x24", "-dpi", "96", "-nolisten", "tcp"],
-          stderr=subprocess.DEVNULL)
+    start(["Xvfb", os.environ["DISPLAY"], "-screen", "0", "640x480x24", "-dpi", "96",
+           "-nolisten", "tcp"], stderr=subprocess.DEVNULL)
     time.sleep(1.0)
-    sim = start([os.path.join(build, "modem-sim"), "--log", log_path], stdout=subprocess.PIPE)
-    pty = sim.stdout.readline().decode().strip()
-    env["TALVO_COM1"] = pty
+    sim = start([os.path.join(build, "modem-sim"), "--log", log.path], stdout=subprocess.PIPE)
+    os.environ["TALVO_COM1"] = sim.stdout.readline().decode().strip()
     kv = start([os.path.join(build, "KV")], stderr=subprocess.DEVNULL)
     window = xdo("search", "--sync", "--name", "^Talvo Dialer V1.03$").split()[0]
     time.sleep(0.5)
@@ -93,7 +50,7 @@ try:
     time.sleep(44.0)
     cpu_wait = (cpu_seconds(kv.pid) - cpu0) / (time.time() - wall0)
     wait_for(r"close$", 2, timeout=30)  # the hang-up command stage's close
-    ev = events()
+    ev = log.events()
 
     def at(pattern, count=1, after=0.0):
         hits = [t for t, e in ev if re.match(pattern, e) and t >= after]
@@ -118,7 +75,7 @@ try:
     time.sleep(0.5)
     click(window, HANG_UP)
     wait_for(r"close$", 4, timeout=30)
-    ev = events()
+    ev = log.events()
     f0 = at(r'rx "AT&F0', 1, start_connect); c1 = at(r'rx "AT&C1', 1, f0)
     dt = at(r'rx "ATDT', 1, c1)
     gap("AT&F0 -> AT&C1", f0, c1, 1000, 20)
@@ -129,13 +86,7 @@ try:
     gap("+++ -> ATH (pause + Timer2)", esc, ath, 3000, 20)
     gap("ATH -> close", ath, at(r"close$", 1, ath), 5000, 20)
 finally:
-    for p in reversed(procs):
-        p.terminate()
-    for p in procs:
-        try:
-            p.wait(5)
-        except subprocess.TimeoutExpired:
-            p.kill()
+    stop_all()
 
 print("KV CPU during the 45 s wait: %.2f %% of one core (target <= 1 %%)" % (100 * cpu_wait))
 print("%-42s %9s %10s %8s  %s" % ("gap on the wire", "nominal", "measured", "late", "target"))

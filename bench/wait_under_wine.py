@@ -8,10 +8,10 @@ import sys
 import time
 
 top, build, kv_exe, floor_exe, qt_bin = sys.argv[1:6]
-sys.path.insert(0, os.path.join(top, "tests", "windows"))
-from wine_session import (DIAL, NUMBER, ModemLog, click, cpu_seconds,  # noqa: E402
-                          newest_pid, run, start, start_kv, start_modem_on_com1, stop_all,
-                          type_into)
+sys.path.insert(0, os.path.join(top, "tools"))
+from kv_session import (DIAL, NUMBER, ModemLog, click, cpu_seconds,  # noqa: E402
+                        newest_pid, run, start, start_kv, start_modem_on_com1, stop_all,
+                        type_into)
 
 TURNS = 451
 log = ModemLog(os.path.join(build, "modem-sim.log"))

@@ -10,11 +10,11 @@ import sys
 import tempfile
 import time
 
-from wine_session import (DIAL, HANG_UP, HELP, NUMBER, PORT, ModemLog, click, cpu_seconds,
-                          newest_pid, run, start, start_kv, start_modem_on_com1, stop_all,
-                          type_into, window_origin, xdo)
-
 top, build, kv_exe = sys.argv[1:4]
+sys.path.insert(0, os.path.join(top, "tools"))
+from kv_session import (DIAL, HANG_UP, HELP, NUMBER, PORT, ModemLog, click, cpu_seconds,  # noqa: E402
+                        newest_pid, run, start_kv, start_modem_on_com1, stop_all, type_into,
+                        window_origin, xdo)
 log = ModemLog(os.path.join(build, "modem-sim.log"))
 work = tempfile.mkdtemp(prefix="kv-wine-")
 

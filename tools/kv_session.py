@@ -1,6 +1,7 @@
-"""What the dial check and the benchmark under Wine share: the simulated modem on Wine's COM 1 and
-its log, KV.exe's window clicked as an operator would, CPU time read from /proc, and the processes
-they start, all stopped at the end. DISPLAY and WINEPREFIX come from the caller."""
+"""Drives the dialer as an operator would, for the benchmarks and the checks under Wine: the
+simulated modem and its log (on Wine's COM 1 for KV.exe), the window clicked and typed into with
+xdotool, CPU time read from /proc, and the processes started, all stopped at the end. DISPLAY
+(and for Wine, WINEPREFIX) come from the caller's environment."""
 import os
 import re
 import subprocess
