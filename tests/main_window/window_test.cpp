@@ -231,17 +231,26 @@ class WindowTest : public QObject {
         QCOMPARE(lamp.join(", "), "Not Detected #ffff00, Detected #00ff00, <Unknown> #d4d0c8");
     }
 
-    // The buttons and the close box reach their handlers, and the routines read the number box
-    // and what is typed in the port box.
+    // The buttons and the close box reach their handlers, the routines read the number box and
+    // what is typed in the port box, and the timers tick at their intervals: the escape 2 s after
+    // Hang Up, ATH 3 s later, the lamp polled from Hang Up on.
     void wiring() {
         Program p;
         MainWindow& w = p.window();
         w.txtPhoneNum->setText("5551231");
         w.Combo1->setEditText("COM 9"); // no such port
         w.buttonConnect->click();
+        QCOMPARE(boxName(p.box.shown.value(0)), "invalid 64 /PXLHELP.HLP#5003");
+        w.Combo1->setEditText("COM 1");
+        QStringList seen;
+        QObject::connect(w.txtModemStatus, &CaptionLabel::captionChanged, [&](const QString& lamp) {
+            seen << QString::number(p.clock.now()) + lamp;
+        });
         w.buttonHangUp->click();
-        QCOMPARE(boxName(p.box.shown.value(0)) + ", " + w.lblStatus->caption(),
-                 "invalid 64 /PXLHELP.HLP#5003, Hanging up");
+        p.clock.runUntil(10'000);
+        for (const auto& heard : p.port.modem().received())
+            seen << QString::number(heard.at) + heard.bytes.trimmed();
+        QCOMPARE(seen.join(", "), "2000Not Detected, 2000+++, 5000ATH");
         w.buttonQuit->click();
         Program closed;
         closed.window().close();
@@ -288,8 +297,8 @@ class WindowTest : public QObject {
         QWidget* helpWindow = nullptr;
         bool open = false;
         QTimer::singleShot(0, [&] {
-            QWidget* box = QApplication::activeModalWidget();
-            QVERIFY(QTest::qWaitForWindowActive(box));
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(QTest::qWaitForWindowActive(box) && box->icon() == QMessageBox::Information);
             QTest::keyClick(box, Qt::Key_F1);
             helpWindow = QApplication::activeModalWidget();
             QTRY_VERIFY(help.frm.help().viewer()->verticalScrollBar()->value() > 0);

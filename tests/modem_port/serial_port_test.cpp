@@ -79,12 +79,14 @@ class SerialPortTest : public QObject {
                 map.write("[ports]\n" + fields[i].toUtf8().replace(';', '\n'));
         QTEST(devicePathForPort(5, maps).remove("/dev/ttyS").toInt(), "number");
         QCOMPARE(QFile::exists(maps[1]), fields[2] != "");
+        QCOMPARE(portMapFiles().last(), "/etc/talvo-dialer/ports.conf"); // the user's map first
     }
 
     void lineSettings() {
         const auto s = parseLineSettings("2400,n,7,2");
         QVERIFY(s && s->baudRate == 2400 && s->dataBits == 7 &&
                 s->stopBits == QSerialPort::TwoStop);
+        QCOMPARE(parseLineSettings("300,n,5,1.5")->stopBits, QSerialPort::OneAndHalfStop);
         for (const QString parity : {"N0", "e2", "o3", "s4", "m5"}) // as QSerialPort numbers them
             QCOMPARE(int(parseLineSettings("300," + parity.left(1) + ",8,1")->parity),
                      parity.right(1).toInt());
