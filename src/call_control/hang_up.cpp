@@ -17,8 +17,11 @@ void CallControl::buttonHangUp_Click() {
         g.step([&] { form_.tmrCheckModem.setEnabled(true); });
 
         g.step([&] { setStatus(QStringLiteral("Hanging up")); });
-        // Disabling first restarts the interval: the escape comes 2 s after the last Hang Up.
+        // Disabling first restarts the interval: the escape comes 2 s after the last Hang Up. A
+        // hang-up command still due from an earlier Hang Up waits for this one's escape, or it
+        // would find the port closed and say offline with the call up where closing keeps it.
         g.step([&] { form_.Timer1.setEnabled(false); });
+        g.step([&] { form_.Timer2.setEnabled(false); });
         g.step([&] { WaitForConnect = false; });
         g.step([&] { form_.Timer1.setEnabled(true); });
     });

@@ -107,6 +107,10 @@ class CallSequencesTest : public QObject {
         row("Hang Up thrice: one escape", "0:hangup;1000:hangup;1999:hangup", 0,
             "0 =hanging up, 3999 >+++, 3999 ~none, 4999 \"+++, 6999 >ATH\r, 7999 \"ATHOK, "
             "11999 =offline");
+        row("Hang Up after the escape: the hang-up command follows the new one",
+            "0:hangup;3500:hangup", 3500,
+            "3500 ~?, 5500 >+++, 5500 ~none, "
+            "8500 >ATH\r, 9500 \"ATHOK, 13500 =offline");
         row("Hang Up during the wait", "number=5551230;0:dial;10000:hangup", 10000,
             "10000 ~?, 10000 =hanging up, 10100 =failed, 10100 =hanging up, 12100 >+++, ...");
         row("Hang Up between Connected and OK", "0:dial;8500:hangup", 8500,
