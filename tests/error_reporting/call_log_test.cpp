@@ -9,8 +9,9 @@ namespace {
 
 QStringList linesOf(const QString& path) {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString(file.readAll()).split('\n', Qt::SkipEmptyParts)
-                                          : QStringList();
+    return file.open(QIODevice::ReadOnly | QIODevice::Text)
+               ? QString(file.readAll()).split('\n', Qt::SkipEmptyParts)
+               : QStringList();
 }
 
 } // namespace
@@ -21,10 +22,15 @@ class CallLogTest : public QObject {
     Q_OBJECT
   private slots:
     void whereItLives() {
+#ifdef Q_OS_WIN
+        qputenv("LOCALAPPDATA", "C:\\Users\\op\\AppData\\Local");
+        QCOMPARE(CallLog::defaultPath(), "C:/Users/op/AppData/Local/Talvo Dialer/KV.log");
+#else
         qputenv("XDG_STATE_HOME", "/state");
         QCOMPARE(CallLog::defaultPath(), "/state/talvo-dialer/KV.log");
         qputenv("XDG_STATE_HOME", "");
         QCOMPARE(CallLog::defaultPath(), QDir::homePath() + "/.local/state/talvo-dialer/KV.log");
+#endif
     }
 
     // One line an event, from the start to the end, stamped to the millisecond; a dialog and its
@@ -41,7 +47,8 @@ class CallLogTest : public QObject {
             qInfo("not for the call log");
         }
         QStringList lines = linesOf(path);
-        static const QRegularExpression stamp("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} ");
+        static const QRegularExpression stamp(
+            "^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} ");
         for (QString& line : lines) {
             QVERIFY2(line.contains(stamp), qPrintable(line));
             line.remove(stamp);

@@ -381,7 +381,7 @@ class WindowTest : public QObject {
                 p.clock.runUntil(p.clock.now() + 3000);
             }
             QFile file(dir.filePath("KV.log"));
-            file.open(QIODevice::ReadOnly);
+            file.open(QIODevice::ReadOnly | QIODevice::Text);
             return QString(file.readAll())
                 .remove(QRegularExpression("^\\S+ \\S+ ", QRegularExpression::MultilineOption))
                 .split('\n');
