@@ -152,16 +152,8 @@ class CallSequencesTest : public QObject {
             "5000 =w44, 5000 !error 6 Timer1 324 /PXLHELP.HLP#5003, 5000 #end");
         row("Quit during a dial", "0:dial;1500:quit", 1500, "1500 #end");
         row("no number", "number=;0:dial", 0, "0 !no number 64 /Help/KV.HLP#1");
-        row("control characters and a blank", "number=5\t5 5\r1231;0:dial", 3000,
-            "3000 =dial 55 51231, 3000 >ATDT55 51231\r, ...");
-        row("DEL",
-            "number=555\x7f"
-            "1231;0:dial",
-            3000, "3000 =dial 5551231, 3000 >ATDT5551231\r, ...");
-        row("U+008D", "number=555\u008d1231;0:dial", 3000,
-            "3000 =dial 5551231, 3000 >ATDT5551231\r, ...");
-        row("beyond ASCII", "number=555\u00e9\uff11231;0:dial", 3000,
-            "3000 =dial 555231, 3000 >ATDT555231\r, ...");
+        row("only printable ASCII is dialled", "number=5\t5 ~\r\x7f\u008d\u00e9\uff11231;0:dial",
+            3000, "3000 =dial 55 ~231, 3000 >ATDT55 ~231\r, ...");
         row("number changed while configuring", "0:dial;1500:number=222", 3000,
             "3000 =dial 222, 3000 >ATDT222\r, ...");
         row("modem unplugged during the wait", "number=5551230;0:dial;10000:vanish", 10000,
@@ -176,14 +168,6 @@ class CallSequencesTest : public QObject {
             "0 <AT\r\r\nOK\r\nat&f0e1&c1&d2\r\r\nOK\r\nATE0\r\r\nOK\r\n\r\nOK\r\n\r\nOK\r\n"
             "ATX9\r\r\nERROR\r\nAT&C2\r\r\nERROR\r\nATO\r\r\nERROR\r\n++ATH\r\r\nOK\r\nHI\r"
             "AT&C0\r\r\nOK\r\n dcd");
-        row("modem: busy, no dialtone, no carrier, by the last digit",
-            "send=ATDT555-0103 \r;2999:read;3000:read;3000:send=ATDT5550105\r;4999:read;5000:read;"
-            "5000:send=ATDT4\r;12999:read;13000:read",
-            0,
-            "2999 <ATDT555-0103 \r, 3000 <\r\nBUSY\r\n, 4999 <ATDT5550105\r, "
-            "5000 <\r\nNO DIALTONE\r\n, 12999 <ATDT4\r, 13000 <\r\nNO CARRIER\r\n");
-        row("modem: a byte aborts a dial", "send=ATDT1\r;read;2000:send=x;2000:read", 0,
-            "0 <ATDT1\r, 2000 <\r\nNO CARRIER\r\n");
         row("modem: escape, online, escape, ATH",
             "send=ATDT1\r;read;5000:read;6000:send=+++;6999:read;7000:read;8000:send=ATO\r;"
             "8000:read;9000:send=+++;10000:send=ATH\r;10000:read",
@@ -199,8 +183,6 @@ class CallSequencesTest : public QObject {
             0,
             "6000 <AT&D1\r\r\nOK\r\nATDT1\r\r\nCONNECT 9600\r\n\r\nOK\r\n dcd, "
             "9000 <AT&D0\r\r\nOK\r\nATO\r\r\nCONNECT 9600\r\n\r\nNO CARRIER\r\n");
-        row("modem: DTR falls under &D2", "dtr=1;send=ATDT1\r;6000:dtr=0;6000:read", 0,
-            "6000 <ATDT1\r\r\nCONNECT 9600\r\n\r\nNO CARRIER\r\n");
     }
 
     void sequence() {

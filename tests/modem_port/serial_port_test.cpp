@@ -5,7 +5,6 @@
 #include "main_window/frm_main.h"
 #include "modem_port/device_map.h"
 #include "modem_port/event_loop_clock.h"
-#include "modem_port/line_settings.h"
 #include "modem_port/port_selection.h"
 #include "modem_port/serial_modem_port.h"
 
@@ -82,18 +81,6 @@ class SerialPortTest : public QObject {
         QCOMPARE(portMapFiles().last(), "/etc/talvo-dialer/ports.conf"); // the user's map first
     }
 
-    void lineSettings() {
-        const auto s = parseLineSettings("2400,n,7,2");
-        QVERIFY(s && s->baudRate == 2400 && s->dataBits == 7 &&
-                s->stopBits == QSerialPort::TwoStop);
-        QCOMPARE(parseLineSettings("300,n,5,1.5")->stopBits, QSerialPort::OneAndHalfStop);
-        for (const QString parity : {"N0", "e2", "o3", "s4", "m5"}) // as QSerialPort numbers them
-            QCOMPARE(int(parseLineSettings("300," + parity.left(1) + ",8,1")->parity),
-                     parity.right(1).toInt());
-        for (const char* bad : {"9600,n,8", "9600,x,8,1", "9600,n,9,1", "9600,n,8,3", "0,n,8,1"})
-            QVERIFY2(!parseLineSettings(bad), bad);
-    }
-
     void openRefused_data() {
         rows(
             "missing>8002|/dev/null>8002|a file>8002|held elsewhere>8005|held, through a link>8005|"
@@ -125,8 +112,8 @@ class SerialPortTest : public QObject {
         const auto port = portOn(line.slavePath());
         const termios t = settingsOf(line);
         QCOMPARE(::cfgetospeed(&t), speed_t(B9600));
-        QVERIFY(!(t.c_cflag & CRTSCTS) && !(t.c_iflag & (IXON | IXOFF | ICRNL)) &&
-                !(t.c_oflag & OPOST));
+        QCOMPARE(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), tcflag_t(CS8)); // 8N1, no RTS/CTS
+        QVERIFY(!(t.c_iflag & (IXON | IXOFF | ICRNL)) && !(t.c_oflag & OPOST));
         port->output(QString("AT&F0\r\n+++\u00e9\u00ff\u20ac"));
         QByteArray heard;
         QTRY_COMPARE((heard += line.readAll()), QByteArray("AT&F0\r\n+++\xe9\xff?"));
