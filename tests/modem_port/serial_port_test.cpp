@@ -5,6 +5,7 @@
 #include "main_window/frm_main.h"
 #include "modem_port/device_map.h"
 #include "modem_port/event_loop_clock.h"
+#include "modem_port/line_settings.h"
 #include "modem_port/port_selection.h"
 #include "modem_port/serial_modem_port.h"
 
@@ -79,6 +80,21 @@ class SerialPortTest : public QObject {
         QTEST(devicePathForPort(5, maps).remove("/dev/ttyS").toInt(), "number");
         QCOMPARE(QFile::exists(maps[1]), fields[2] != "");
         QCOMPARE(portMapFiles().last(), "/etc/talvo-dialer/ports.conf"); // the user's map first
+    }
+
+    // Settings as "baud,parity,data bits,stop bits", in QSerialPort's numbers; "-": refused.
+    void lineSettings() {
+        QStringList seen;
+        for (const char* text :
+             {"2400,n,7,2", "300,e,5,1.5", "9600,o,8,1", "9600,s,8,1", "9600,M,8,1", "9600,x,8,1",
+              "9600,n,9,1", "9600,n,8,3", "0,n,8,1", "9600,n,8"}) {
+            const auto s = parseLineSettings(text);
+            seen << (s ? QString::asprintf("%d %d %d %d", s->baudRate, s->parity, s->dataBits,
+                                           s->stopBits)
+                       : "-");
+        }
+        QCOMPARE(seen.join(", "),
+                 "2400 0 7 2, 300 2 5 3, 9600 3 8 1, 9600 4 8 1, 9600 5 8 1, -, -, -, -, -");
     }
 
     void openRefused_data() {
