@@ -85,16 +85,13 @@ class Rig {
             if (e.section(' ', 0, 0).toLongLong() >= from) later << e;
         return later.join(", ");
     }
-    sim::HayesModem& modem() {
-        return port.modem();
-    }
     // What is left at rest. Once the program has ended, what it left does not count.
     QStringList rest() {
         QStringList left;
         if (clock.stopped()) return left;
         if (port.portOpen()) left << "port open";
         if (port.portOpen() && port.dtr()) left << "DTR up";
-        if (modem().carrier(clock.now())) left << "call up";
+        if (port.modem().carrier(clock.now())) left << "call up";
         if (Timer1->enabled() || Timer2->enabled()) left << "hang-up armed";
         return left;
     }
@@ -110,14 +107,14 @@ class Rig {
         if (entry == ">AT&F0\r") configured = true;
         if (entry.startsWith(">ATDT") && port.commPort() == port.modemPort() && !port.dtr())
             broken << QString("%1 dialled with DTR down").arg(now);
-        if (entry == "=connected") callKept = configured && modem().carrier(now);
+        if (entry == "=connected") callKept = configured && port.modem().carrier(now);
         if (entry == "=hanging up" || entry == "=offline" || entry == "#end") callKept = false;
-        if (callKept && !modem().carrier(now)) {
+        if (callKept && !port.modem().carrier(now)) {
             broken << QString("%1 the call dropped after Connected").arg(now);
             callKept = false;
         }
         if (entry == "=offline" && dialing == 0 && now - disturbedAt >= 10'000 &&
-            port.commPort() == port.modemPort() && (modem().carrier(now) || port.dtr()))
+            port.commPort() == port.modemPort() && (port.modem().carrier(now) || port.dtr()))
             broken << QString("%1 offline with the call up or DTR up").arg(now);
     }
 
@@ -139,15 +136,16 @@ class Rig {
     }
     void act(const QString& verb, const QString& arg) {
         const qint64 now = clock.now();
+        sim::HayesModem& modem = port.modem();
         overtaken = overtaken || (verb == "dial" && dialing > 0);
         if (verb == "dial") ++dialing, calls.buttonConnect_Click(), --dialing;
         if (verb == "dial") disturbedAt = clock.now(); // when the dial is over
         if (verb == "hangup") callKept = false, calls.buttonHangUp_Click();
         if (verb == "quit") programEnd.end();
         if (verb == "number" || verb == "com") (verb == "com" ? comPort : number).typed = arg;
-        if (verb == "say") modem().inject(arg.toLatin1(), now);
+        if (verb == "say") modem.inject(arg.toLatin1(), now);
         // The remote end hangs up; the device is pulled out, and plugged in again.
-        if (verb == "drop") modem().dropLine(now), callKept = false;
+        if (verb == "drop") modem.dropLine(now), callKept = false;
         if (verb == "vanish") port.vanish(), callKept = false, disturbedAt = now;
         if (verb == "back") port.setMissing(1, false);
         if (verb == "held" || verb == "free") port.setHeldElsewhere(1, verb == "held");
@@ -156,12 +154,12 @@ class Rig {
         if (verb == "fail") port.failWrite = arg.toInt();
         // The modem cuts its results: "cut=12:250" after 12 bytes, the rest 250 ms later.
         if (verb == "cut")
-            modem().cutResults({arg.section(':', 0, 0).toInt()}, arg.section(':', 1).toInt());
+            modem.cutResults({arg.section(':', 0, 0).toInt()}, arg.section(':', 1).toInt());
         // The simulated modem spoken to directly, and what it said by now, with its DCD line.
-        if (verb == "send") modem().receive(arg.toLatin1(), now);
-        if (verb == "dtr") modem().setDtr(arg == "1", now);
-        const QString said = verb == "read" ? QString::fromLatin1(modem().takeOutput(now)) : "";
-        if (!said.isEmpty()) note("<" + said + (modem().dcd(now) ? " dcd" : ""));
+        if (verb == "send") modem.receive(arg.toLatin1(), now);
+        if (verb == "dtr") modem.setDtr(arg == "1", now);
+        const QString said = verb == "read" ? QString::fromLatin1(modem.takeOutput(now)) : "";
+        if (!said.isEmpty()) note("<" + said + (modem.dcd(now) ? " dcd" : ""));
     }
 
     // The port logs each write before the modem hears it, or fails it with `failWrite`.
