@@ -13,7 +13,6 @@ from kv_session import (DIAL, HANG_UP, NUMBER, ModemLog, click, cpu_seconds, sta
 
 work = tempfile.mkdtemp(prefix="kv-bench-")
 log = ModemLog(os.path.join(work, "modem.log"))
-os.environ["DISPLAY"] = ":%d" % (90 + os.getpid() % 9)
 os.environ.pop("QT_QPA_PLATFORM", None)
 
 
@@ -34,9 +33,6 @@ def gap(name, a, b, nominal, slack):
 
 
 try:
-    start(["Xvfb", os.environ["DISPLAY"], "-screen", "0", "640x480x24", "-dpi", "96",
-           "-nolisten", "tcp"], stderr=subprocess.DEVNULL)
-    time.sleep(1.0)
     sim = start([os.path.join(build, "modem-sim"), "--log", log.path], stdout=subprocess.PIPE)
     os.environ["TALVO_COM1"] = sim.stdout.readline().decode().strip()
     kv = start([os.path.join(build, "KV")], stderr=subprocess.DEVNULL)
