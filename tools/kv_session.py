@@ -106,6 +106,11 @@ def type_into(window, target, text):
     xdo("type", "--delay", "30", text)
 
 
+def dial(window, number):
+    type_into(window, NUMBER, number)
+    click(window, DIAL)
+
+
 def newest_pid(name):
     return int(run(["pgrep", "-f", "-n", name]))
 
@@ -113,3 +118,10 @@ def newest_pid(name):
 def cpu_seconds(pid):
     fields = open("/proc/%d/stat" % pid).read().rsplit(")", 1)[1].split()
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def cpu_share(pid, seconds):
+    """The share of one core that the process uses over the next `seconds`."""
+    cpu, wall = cpu_seconds(pid), time.time()
+    time.sleep(seconds)
+    return (cpu_seconds(pid) - cpu) / (time.time() - wall)

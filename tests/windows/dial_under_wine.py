@@ -12,7 +12,7 @@ import time
 
 top, build, kv_exe = sys.argv[1:4]
 sys.path.insert(0, os.path.join(top, "tools"))
-from kv_session import (DIAL, HANG_UP, HELP, NUMBER, PORT, ModemLog, click, cpu_seconds,  # noqa: E402
+from kv_session import (DIAL, HANG_UP, HELP, PORT, ModemLog, click, cpu_share, dial,  # noqa: E402
                         newest_pid, run, start_kv, start_modem_on_com1, stop_all, type_into,
                         window_origin, xdo)
 log = ModemLog(os.path.join(build, "modem-sim.log"))
@@ -67,8 +67,7 @@ try:
     sim = start_modem_on_com1(top, build, log.path)
     kv, window = start_kv(top, kv_exe)
 
-    type_into(window, NUMBER, "555-0101")
-    click(window, DIAL)
+    dial(window, "555-0101")
     connect = log.at(r'tx "\\r\\nCONNECT 9600', timeout=30)
     f0 = log.at(r'rx "AT&F0\\r"')
     c1 = log.at(r'rx "AT&C1&D0\\r"', after=f0)
@@ -104,18 +103,14 @@ try:
 
     # The far end of COM 1 goes away in the middle of a wait, as a USB modem pulled out: the port
     # lets go of it, the window answers on a sleeping CPU, and Hang Up finds no COM 1.
-    type_into(window, NUMBER, "555-0100")
-    click(window, DIAL)
+    dial(window, "555-0100")
     log.at(r'rx "ATDT555-0100\\r"', after=done, timeout=10)
     time.sleep(2.0)
     sim.terminate()
     sim.wait(5)
     time.sleep(1.0)
-    kv_exe_pid = newest_pid("KV.exe")
-    cpu0, wall0 = cpu_seconds(kv_exe_pid), time.time()
     before = status_text(window)
-    time.sleep(5.0)
-    cpu = (cpu_seconds(kv_exe_pid) - cpu0) / (time.time() - wall0)
+    cpu = cpu_share(newest_pid("KV.exe"), 5.0)
     after = status_text(window)
     check(cpu < 0.02, "with COM 1 gone, KV.exe used %.2f %% of a core (under 2 %%)" % (100 * cpu))
     check(before != after and after.startswith("Waiting to Connect"),
