@@ -9,10 +9,8 @@ import time
 
 # The controls' centres in pixels at 96 DPI (15 twips a pixel), from the client area's corner.
 NUMBER = (12 + 194, 72 + 10)
-PORT = (220 + 30, 4 + 10)
 DIAL = (4 + 42, 112 + 22)
 HANG_UP = (109 + 42, 112 + 22)
-HELP = (320 + 40, 112 + 22)
 
 procs = []
 
