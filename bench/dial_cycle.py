@@ -8,18 +8,12 @@ import time
 
 build = sys.argv[1]
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tools"))
-from kv_session import (DIAL, HANG_UP, NUMBER, ModemLog, click, cpu_seconds, start,  # noqa: E402
-                        stop_all, type_into, xdo)
+from kv_session import (HANG_UP, ModemLog, click, cpu_share, dial, start, stop_all,  # noqa: E402
+                        xdo)
 
 work = tempfile.mkdtemp(prefix="kv-bench-")
 log = ModemLog(os.path.join(work, "modem.log"))
-os.environ["DISPLAY"] = ":%d" % (90 + os.getpid() % 9)
 os.environ.pop("QT_QPA_PLATFORM", None)
-
-
-def dial(window, number):
-    type_into(window, NUMBER, number)
-    click(window, DIAL)
 
 
 def wait_for(pattern, count=1, timeout=120.0):
@@ -34,9 +28,6 @@ def gap(name, a, b, nominal, slack):
 
 
 try:
-    start(["Xvfb", os.environ["DISPLAY"], "-screen", "0", "640x480x24", "-dpi", "96",
-           "-nolisten", "tcp"], stderr=subprocess.DEVNULL)
-    time.sleep(1.0)
     sim = start([os.path.join(build, "modem-sim"), "--log", log.path], stdout=subprocess.PIPE)
     os.environ["TALVO_COM1"] = sim.stdout.readline().decode().strip()
     kv = start([os.path.join(build, "KV")], stderr=subprocess.DEVNULL)
@@ -46,9 +37,7 @@ try:
     # A dial nobody answers (the number's last digit 0): the 45-second wait, then the hang-up.
     dial(window, "5550000")
     t_dial = wait_for(r'rx "ATDT5550000')
-    cpu0, wall0 = cpu_seconds(kv.pid), time.time()
-    time.sleep(44.0)
-    cpu_wait = (cpu_seconds(kv.pid) - cpu0) / (time.time() - wall0)
+    cpu_wait = cpu_share(kv.pid, 44.0)
     wait_for(r"close$", 2, timeout=30)  # the hang-up command stage's close
     ev = log.events()
 

@@ -9,9 +9,8 @@ import time
 
 top, build, kv_exe, floor_exe, qt_bin = sys.argv[1:6]
 sys.path.insert(0, os.path.join(top, "tools"))
-from kv_session import (DIAL, NUMBER, ModemLog, click, cpu_seconds,  # noqa: E402
-                        newest_pid, run, start, start_kv, start_modem_on_com1, stop_all,
-                        type_into)
+from kv_session import (ModemLog, cpu_seconds, dial, newest_pid, run, start,  # noqa: E402
+                        start_kv, start_modem_on_com1, stop_all)
 
 TURNS = 451
 log = ModemLog(os.path.join(build, "modem-sim.log"))
@@ -38,11 +37,6 @@ class CpuShare:
         wall = time.time() - self.wall
         return ["%.2f %%" % (100 * (cpu_seconds(p) - c) / wall)
                 for p, c in zip(self.pids, self.cpu)]
-
-
-def dial(window, number):
-    type_into(window, NUMBER, number)
-    click(window, DIAL)
 
 
 try:

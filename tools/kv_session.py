@@ -9,10 +9,8 @@ import time
 
 # The controls' centres in pixels at 96 DPI (15 twips a pixel), from the client area's corner.
 NUMBER = (12 + 194, 72 + 10)
-PORT = (220 + 30, 4 + 10)
 DIAL = (4 + 42, 112 + 22)
 HANG_UP = (109 + 42, 112 + 22)
-HELP = (320 + 40, 112 + 22)
 
 procs = []
 
@@ -106,6 +104,11 @@ def type_into(window, target, text):
     xdo("type", "--delay", "30", text)
 
 
+def dial(window, number):
+    type_into(window, NUMBER, number)
+    click(window, DIAL)
+
+
 def newest_pid(name):
     return int(run(["pgrep", "-f", "-n", name]))
 
@@ -113,3 +116,10 @@ def newest_pid(name):
 def cpu_seconds(pid):
     fields = open("/proc/%d/stat" % pid).read().rsplit(")", 1)[1].split()
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def cpu_share(pid, seconds):
+    """The share of one core that the process uses over the next `seconds`."""
+    cpu, wall = cpu_seconds(pid), time.time()
+    time.sleep(seconds)
+    return (cpu_seconds(pid) - cpu) / (time.time() - wall)
