@@ -1,5 +1,6 @@
 """KV.exe dials and hangs up under Wine, then COM 1's device vanishes; see tests/windows/check.
 python3 dial_under_wine.py TOP HOST_BUILD KV_EXE exits non-zero when a check fails."""
+import glob
 import os
 import sys
 import time
@@ -104,6 +105,12 @@ try:
                "Select a valid COM port number and try again")
     check("Talvo Dialer" in copied and invalid in copied,
           "Hang Up's escape finds no COM 1: %r" % copied)
+    # The call log, where Windows keeps a user's local data.
+    logs = glob.glob(os.path.join(os.environ["WINEPREFIX"],
+                                  "drive_c/users/*/AppData/Local/Talvo Dialer/KV.log"))
+    text = open(logs[0], encoding="utf-8").read() if logs else ""
+    check("sent: AT&F0<CR>" in text and "<CR><LF>CONNECT 9600<CR><LF>" in text,
+          "the call log %s holds AT&F0 and CONNECT 9600" % (logs or "(none)"))
 finally:
     stop_all()
 
