@@ -138,6 +138,12 @@ class CallSequencesTest : public QObject {
         row("port held at the hang-up command", "0:hangup;4000:fail=8005", 5000,
             "5000 !in use C 324 /PXLHELP.HLP#5003, 5000 ~?, 5000 =cancelled, "
             "5000 ~none | port open, DTR up");
+        row("a write refused with 8012 is passed over", "0:dial;500:fail=8012", 1000,
+            "1000 \"AT&F0OK, 1000 =C1, 3000 =dial 5551231, ...");
+        row("an unexpected error in Dial, Yes", "0:dial;500:fail=-2147221504", 1000,
+            "1000 \"AT&F0OK, 1000 !error -2147221504 ScanVRM 324 /PXLHELP.HLP#5003, 1000 =C1, ...");
+        row("no port for the hang-up command", "0:hangup;4000:fail=8002", 5000,
+            "5000 !error 8002 Timer1 324 /PXLHELP.HLP#5003, 6000 \", 10000 =offline");
         row("no such port", "com=COM 9;0:dial;100:hangup", 0,
             "0 !invalid 64 /PXLHELP.HLP#5003, 100 =hanging up, 2100 !invalid 64 /Help/KV.HLP#1, "
             "2100 =cancelled");
