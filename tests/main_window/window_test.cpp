@@ -2,7 +2,6 @@
 #include "virtual_clock.h"
 
 #include "error_reporting/call_log.h"
-#include "error_reporting/logged_message_box.h"
 #include "error_reporting/qt_message_box.h"
 #include "main_window/caption_label.h"
 #include "main_window/carrier_lamp.h"
@@ -18,12 +17,11 @@ namespace kv::test {
 // The whole program on the simulated modem and a virtual clock, installed in `appDir`.
 struct Program {
     explicit Program(const QString& appDir = "/opt/talvo dialer")
-        : frm({port, clock, loggedBox, launcher, appDir, [this] { ended = true; }}) {}
+        : frm({port, clock, box, launcher, appDir, [this] { ended = true; }}) {}
     MainWindow& window() { return frm.window(); }
     VirtualClock clock;
     sim::SimModemPort port{[this] { return clock.now(); }};
     FakeMessageBox box;
-    LoggedMessageBox loggedBox{box};
     FakeLauncher launcher;
     bool ended = false;
     FrmMain frm;
@@ -158,59 +156,62 @@ class WindowTest : public QObject {
                                   "Carrier: <Unknown> #d4d0c8");
     }
 
-    // The buttons and the close box reach their handlers, the routines read the number box and
-    // what is typed in the port box, and the timers tick at their intervals: the escape 2 s after
-    // Hang Up, ATH 3 s later, the lamp polled from Hang Up on.
-    void wiring() {
+    // A fixed window with a close box only, titled, with its icon; a screen reader meets it as a
+    // window. The timers tick at their intervals: the escape 2 s after Hang Up, ATH 3 s later, the
+    // lamp polled from Hang Up on. Tab visits the controls in order; no default or cancel button:
+    // Enter does not dial, Esc does not quit. The buttons and the close box reach their handlers,
+    // which read the number and port boxes as typed, and every kind of event reaches the call log,
+    // as the operator saw it or the modem heard it: a call that nobody answers, one that connects.
+    void session() {
+        QTemporaryDir dir;
+        CallLog log(dir.filePath("KV.log"));
         Program p;
-        MainWindow& w = p.window();
-        w.txtPhoneNum->setText("5551231");
-        w.Combo1->setEditText("COM 9"); // no such port
-        w.buttonConnect->click();
-        QCOMPARE(boxName(p.box.shown.value(0)), "invalid 64 /PXLHELP.HLP#5003");
-        w.Combo1->setEditText("COM 1");
+        MainWindow& form = p.frm.window();
+        QVERIFY(form.minimumSize() == QSize(406, 187) && form.maximumSize() == form.minimumSize());
+        QCOMPARE(form.windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+                 Qt::WindowCloseButtonHint);
+        QVERIFY(!form.windowIcon().isNull());
+        QAccessibleInterface* win = QAccessible::queryAccessibleInterface(&form);
+        QCOMPARE(win->role(), QAccessible::Window);
+        QCOMPARE(win->text(QAccessible::Name), "Talvo Dialer V1.03");
         QStringList seen;
-        QObject::connect(w.txtModemStatus, &CaptionLabel::captionChanged, [&](const QString& lamp) {
-            seen << QString::number(p.clock.now()) + lamp;
-        });
-        w.buttonHangUp->click();
+        QObject::connect(form.txtModemStatus, &CaptionLabel::captionChanged,
+                         [&](const QString& s) { seen << QString::number(p.clock.now()) + s; });
+        form.buttonHangUp->click();
         p.clock.runUntil(10'000);
         for (const auto& heard : p.port.modem().received())
             seen << QString::number(heard.at) + heard.bytes.trimmed();
         QCOMPARE(seen.join(", "), "2000Not Detected, 2000+++, 5000ATH");
-        w.buttonQuit->click();
-        Program closed;
-        closed.window().close();
-        QVERIFY(p.ended && closed.ended);
-    }
-
-    // A fixed window with a close box only, titled, with its icon; a screen reader meets it as a
-    // window. Tab visits the controls in order; no default or cancel button: Enter does not dial,
-    // Esc does not quit; the port box keeps what is typed.
-    void keys() {
-        QVERIFY(w.minimumSize() == QSize(406, 187) && w.maximumSize() == w.minimumSize());
-        QCOMPARE(w.windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
-                 Qt::WindowCloseButtonHint);
-        QVERIFY(!w.windowIcon().isNull());
-        QAccessibleInterface* win = QAccessible::queryAccessibleInterface(&w);
-        QCOMPARE(win->role(), QAccessible::Window);
-        QCOMPARE(win->text(QAccessible::Name), "Talvo Dialer V1.03");
-        w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
-        QCOMPARE(QApplication::focusWidget(), w.txtPhoneNum);
-        for (QWidget* next : QList<QWidget*>{w.buttonConnect, w.buttonHangUp, w.buttonQuit,
-                                             w.Combo1, w.buttonHelp, w.txtPhoneNum}) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            QCOMPARE(QApplication::focusWidget(), next);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QTest::keyClicks(form.txtPhoneNum, "5551230"); // nobody answers
+        for (QWidget* next : QList<QWidget*>{form.buttonConnect, form.buttonHangUp, form.buttonQuit,
+                                             form.Combo1, form.buttonHelp, form.txtPhoneNum}) {
+            for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape, Qt::Key_Tab})
+                QTest::keyClick(form.focusWidget(), key);
+            QCOMPARE(form.focusWidget(), next);
         }
-        QTest::keyClicks(w.txtPhoneNum, "5551231");
-        for (QWidget* target : QList<QWidget*>{w.txtPhoneNum, w.Combo1->lineEdit(), w.buttonQuit})
-            for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
-                QTest::keyClick(target, key);
-        QTest::keyClicks(w.Combo1->lineEdit(), "0");
-        QCOMPARE(w.Combo1->currentText() + " of " + w.Combo1->itemText(7), "COM 10 of COM 8");
-        rig.clock.runUntil(rig.clock.now() + 60'000);
-        QVERIFY(rig.port.opens() == 0 && rig.box.shown.isEmpty() && !rig.ended);
+        QCOMPARE(form.lblStatus->caption() + (p.ended ? ", ended" : ""), "Offline - Ready to dial");
+        form.buttonConnect->click();
+        p.clock.runUntil(p.clock.now() + 11'000);
+        form.txtPhoneNum->setText("5551231");
+        form.buttonConnect->click();
+        QTest::keyClicks(form.Combo1->lineEdit(), "0");
+        form.buttonConnect->click(); // on COM 10, which does not exist
+        QCOMPARE(boxName(p.box.shown.value(0)), "invalid 64 /PXLHELP.HLP#5003");
+        form.buttonQuit->click();
+        Program closed;
+        closed.frm.window().close();
+        QVERIFY(p.ended && closed.ended);
+        QFile file(dir.filePath("KV.log"));
+        QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QString lines = file.readAll();
+        for (const char* line : {"Dial clicked", "Hang Up clicked", "Dial calls Hang Up",
+                                 "COM 1 opened: the simulated modem at 9600,n,8,1", "COM 1 closed",
+                                 "COM 1 released with the line kept up", "sent: ATDT5551230<CR>",
+                                 "read: AT&F0<CR><CR><LF>OK<CR><LF>", "status: AT&F0",
+                                 "reply: AT&F0OK", "lamp: Not Detected"})
+            QVERIFY2(lines.contains(QString(" ") + line + "\n"), line);
     }
 
     // A Yes/No box is answered by Yes or No alone, Enter answering No; an OK box takes Esc and
@@ -281,48 +282,6 @@ class WindowTest : public QObject {
         QCOMPARE(QDir::fromNativeSeparators(seen.join(", ")), shown.replace("%1", app));
     }
 
-    // Every kind of event reaches the call log, as the operator saw it or the modem heard it: a
-    // call that connects and is hung up, one that nobody answers, and a hang-up on a port that
-    // does not exist.
-    void callLog_data() {
-        QTest::addColumn<QString>("line");
-        for (const char* line :
-             {"Dial clicked", "COM 1 opened: the simulated modem at 9600,n,8,1",
-              "lamp: Not Detected", "status: AT&F0", "sent: AT&F0<CR>",
-              "read: AT&F0<CR><CR><LF>OK<CR><LF>", "reply: AT&F0OK", "sent: ATDT5551231<CR>",
-              "COM 1 released with the line kept up", "Hang Up clicked", "sent: +++",
-              "COM 1 closed", "Dial calls Hang Up",
-              "dialog (style 64): You have selected an invalid COM port number. Select a valid COM "
-              "port number and try again<CR><LF><CR><LF>",
-              "answer: OK", "Talvo Dialer ends"})
-            QTest::newRow(line) << QString(line);
-    }
-    void callLog() {
-        QFETCH(QString, line);
-        static const QStringList lines = [] {
-            QTemporaryDir dir;
-            {
-                CallLog log(dir.filePath("KV.log"));
-                Program p;
-                MainWindow& w = p.window();
-                w.txtPhoneNum->setText("5551231");
-                w.buttonConnect->click();
-                w.buttonHangUp->click();
-                p.clock.runUntil(p.clock.now() + 11'000);
-                w.txtPhoneNum->setText("5551230");
-                w.buttonConnect->click();
-                w.Combo1->setEditText("COM 9");
-                p.clock.runUntil(p.clock.now() + 3000);
-            }
-            QFile file(dir.filePath("KV.log"));
-            file.open(QIODevice::ReadOnly | QIODevice::Text);
-            return QString(file.readAll())
-                .remove(QRegularExpression("^\\S+ \\S+ ", QRegularExpression::MultilineOption))
-                .split('\n');
-        }();
-        QVERIFY(lines.contains(line));
-    }
-
     // The real launcher hands everything after the first blank over as one argument.
     void launcher() {
         QTemporaryDir dir;
@@ -334,8 +293,7 @@ class WindowTest : public QObject {
     }
 
   private:
-    Program rig;
-    MainWindow& w = rig.window();
+    MainWindow w;
 };
 
 } // namespace kv::test
