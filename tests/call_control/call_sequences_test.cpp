@@ -213,6 +213,8 @@ class CallSequencesTest : public QObject {
         QTest::newRow("not the echo after all")
             << QStringList{"OK", "ATDT5", "x9600"} << "OKATDT5x9600";
         QTest::newRow("echoed once only") << QStringList{"ATDT5559600ATDT5559600"} << "ATDT5559600";
+        QTest::newRow("a false start held back")
+            << QStringList{"ATATDT5559600CONNECT"} << "ATCONNECT";
     }
 
     void echoOfTheDialCommandIsLeftOut() {
