@@ -139,7 +139,7 @@ void CallControl::buttonConnect_Click() {
             g.leave();
         }
         g.step([&] { setStatus(QStringLiteral("Did not connect at 9600 bps")); });
-        qCInfo(callLog) << "Dial calls Hang Up";
+        g.step([&] { qCInfo(callLog) << "Dial calls Hang Up"; });
         g.step([&] { buttonHangUp_Click(); });
         g.step([&] { port_.setPortOpen(false); });
     });
