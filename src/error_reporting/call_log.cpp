@@ -1,8 +1,11 @@
 #include "error_reporting/call_log.h"
 
+#include "error_reporting/log_file.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QStandardPaths>
 
 namespace kv {
@@ -14,6 +17,12 @@ namespace {
 
 constexpr qint64 TurnOverBytes = 1 << 20;
 
+#ifdef Q_OS_WIN
+constexpr char LineEnd[] = "\r\n";
+#else
+constexpr char LineEnd[] = "\n";
+#endif
+
 CallLog* current = nullptr;
 QtMessageHandler previous = nullptr;
 
@@ -22,6 +31,16 @@ void handle(QtMsgType type, const QMessageLogContext& context, const QString& me
         current->write(message);
     else if (previous)
         previous(type, context, message);
+}
+
+// The local time to the millisecond and its offset from UTC, always as +hh:mm, in ISO 8601:
+// support reads a log across a change to summer time or from another time zone.
+QString stamp() {
+    const QDateTime now = QDateTime::currentDateTime();
+    const int offset = now.offsetFromUtc() / 60;
+    return now.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) +
+           QString::asprintf("%c%02d:%02d", offset < 0 ? '-' : '+', qAbs(offset) / 60,
+                             qAbs(offset) % 60);
 }
 
 } // namespace
@@ -72,30 +91,32 @@ QString CallLog::defaultPath() {
 #endif
 }
 
+// The file is opened for each line: a line then lands in whichever file bears the name at that
+// moment, so a turnover by another dialer is followed at once, and on Windows a file that no
+// line is being written to can be moved.
 void CallLog::write(const QString& event) {
-    if (givenUp_ || !open()) return;
-    const QByteArray line =
-        (QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz ")) + event +
-         u'\n')
-            .toUtf8();
-    if (file_.write(line) != line.size() || !file_.flush()) {
-        givenUp_ = true;
-        file_.close();
+    if (givenUp_) return;
+    if (!folderMade_) {
+        const QString folder = QFileInfo(path_).path();
+        givenUp_ = !QDir().mkpath(folder);
+        if (givenUp_) return;
+        // A folder or file from an earlier version may be open to others.
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(path_, QFile::ReadOwner | QFile::WriteOwner);
+        folderMade_ = true;
     }
+    const QByteArray line = (stamp() + u' ' + event + QLatin1String(LineEnd)).toUtf8();
+    const qint64 size = log_file::append(path_, line);
+    givenUp_ = size < 0;
+    if (size >= TurnOverBytes) turnOver();
 }
 
-// Opens the file at the first line and after each turnover.
-bool CallLog::open() {
-    if (file_.isOpen() && file_.size() < TurnOverBytes) return true;
-    if (file_.isOpen()) {
-        file_.close();
-        QFile::remove(path_ + QStringLiteral(".1"));
-        QFile::rename(path_, path_ + QStringLiteral(".1"));
-    }
-    file_.setFileName(path_);
-    givenUp_ =
-        !QDir().mkpath(QFileInfo(path_).path()) || !file_.open(QIODevice::Append | QIODevice::Text);
-    return !givenUp_;
+// One dialer at a time, and only while the file is still over the mark: another may have turned
+// it over since this one's line.
+void CallLog::turnOver() {
+    QLockFile lock(path_ + QStringLiteral(".lock"));
+    if (lock.tryLock(2000) && QFileInfo(path_).size() >= TurnOverBytes)
+        log_file::replace(path_, path_ + QStringLiteral(".1"));
 }
 
 } // namespace kv

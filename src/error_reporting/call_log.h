@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QFile>
 #include <QLoggingCategory>
 #include <QString>
 
@@ -17,10 +16,12 @@ Q_DECLARE_LOGGING_CATEGORY(callLog)
 QString visible(const QByteArray& bytes);
 
 // Writes the call log's events to a file, one line each, stamped with the local time to the
-// millisecond, from construction to destruction; everything else logged goes on as before. The
-// folder is made when the first line comes; at 1 MiB the file becomes <file>.1, replacing the
-// older one. A file that cannot be written is given up quietly: the log must never stand in the
-// way of a call.
+// millisecond and its offset from UTC (ISO 8601), from construction to destruction; everything
+// else logged goes on as before. The folder is made when the first line comes; the log holds
+// dialled numbers, so the folder and the file are its owner's alone. At 1 MiB the file becomes
+// <file>.1, replacing the older one. Several dialers may run at once and share the file: no line
+// is lost, and only one of them turns it over. A file that cannot be written is given up
+// quietly: the log must never stand in the way of a call.
 class CallLog {
   public:
     explicit CallLog(const QString& path);
@@ -35,10 +36,10 @@ class CallLog {
     void write(const QString& event);
 
   private:
-    bool open();
+    void turnOver();
 
     QString path_;
-    QFile file_;
+    bool folderMade_ = false;
     bool givenUp_ = false;
 };
 

@@ -33,8 +33,9 @@ class CallLogTest : public QObject {
 #endif
     }
 
-    // One line an event, from the start to the end, stamped to the millisecond; a dialog and its
-    // answer; bytes with their control characters written visibly.
+    // One line an event, from the start to the end, stamped to the millisecond with the offset
+    // from UTC; a dialog and its answer; bytes with their control characters written visibly.
+    // The log holds dialled numbers: only its owner may read it.
     void lines() {
         QTemporaryDir dir;
         const QString path = dir.filePath("talvo-dialer/KV.log");
@@ -48,7 +49,7 @@ class CallLogTest : public QObject {
         }
         QStringList lines = linesOf(path);
         static const QRegularExpression stamp(
-            "^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} ");
+            "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d ");
         for (QString& line : lines) {
             QVERIFY2(line.contains(stamp), qPrintable(line));
             line.remove(stamp);
@@ -57,16 +58,31 @@ class CallLogTest : public QObject {
                  qPrintable(lines.value(0)));
         QCOMPARE(lines.mid(1).join('|'), "dialog (style 324): Go on?<CR><LF>Sure|answer: No|"
                                          "read: <0x3C>AT><CR><LF><0x7F><0xE9>|Talvo Dialer ends");
+#ifndef Q_OS_WIN
+        const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                            QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+        QVERIFY(!(QFileInfo(path).permissions() & others));
+        QVERIFY(!(QFileInfo(dir.filePath("talvo-dialer")).permissions() & others));
+#endif
     }
 
-    // At 1 MiB the file becomes KV.log.1, and one older file is kept.
-    void turnsOver() {
+    // Two dialers log at once, a line each in turn. At 1 MiB the file becomes KV.log.1, one older
+    // file is kept, and no line is lost: the two files hold the newest lines, without a gap.
+    void twoDialersShareTheLog() {
         QTemporaryDir dir;
         const QString path = dir.filePath("KV.log");
-        CallLog log(path);
-        const QString event(1000, 'x');
-        for (int i = 0; i < 2200; ++i)
-            qCInfo(callLog).noquote() << event;
+        {
+            CallLog first(path), second(path);
+            for (int i = 0; i < 3000; ++i)
+                (i % 2 ? first : second).write(QString("#%1 ").arg(i) + QString(1000, 'x'));
+        }
+        QList<int> kept;
+        for (const QString& line : linesOf(path + ".1") + linesOf(path))
+            if (line.section(' ', 1, 1).startsWith('#'))
+                kept << line.section(' ', 1, 1).mid(1).toInt();
+        QVERIFY(kept.size() > 1000 && kept.last() == 2999);
+        for (qsizetype i = 1; i < kept.size(); ++i)
+            QCOMPARE(kept[i], kept[i - 1] + 1);
         QVERIFY(QFileInfo(path + ".1").size() >= 1 << 20 && QFileInfo(path).size() < 1 << 20);
         QVERIFY(!QFile::exists(path + ".2"));
     }
