@@ -67,6 +67,7 @@ void HayesModem::receive(const QByteArray& bytes, qint64 now) {
 QByteArray HayesModem::takeOutput(qint64 now) {
     advance(now);
     QByteArray out;
+    if (heldBack()) return out;
     auto end = output_.begin();
     while (end != output_.end() && end->at <= now)
         out += (end++)->bytes;
@@ -77,6 +78,7 @@ QByteArray HayesModem::takeOutput(qint64 now) {
 int HayesModem::waiting(qint64 now) {
     advance(now);
     int count = 0;
+    if (heldBack()) return count;
     for (const Said& s : output_)
         if (s.at <= now) count += int(s.bytes.size());
     return count;
@@ -307,6 +309,10 @@ bool HayesModem::executeOne(const QByteArray& line, qsizetype& i, qint64 now, bo
             ampD_ = value;
             return true;
         }
+        if (which == 'K' && (value == 0 || value == 3)) {
+            ampK_ = value;
+            return true;
+        }
         return false;
     }
     default:
@@ -325,6 +331,7 @@ void HayesModem::resetProfile() {
     echo_ = true;
     ampC_ = 1;
     ampD_ = 2;
+    ampK_ = 3;
 }
 
 void HayesModem::say(const QByteArray& bytes, qint64 at) {

@@ -22,12 +22,14 @@ struct Script {
 // the same engine runs on a test's virtual clock and on real time behind a pseudo-terminal.
 //
 // Behaviour: command echo and verbose result codes ("\r\nOK\r\n"); AT, ATE0/1, ATH, ATZ, ATO,
-// AT&F0, AT&C0/1, AT&D0/1/2 and ATDT<number>, several per line; anything else answers "ERROR".
+// AT&F0, AT&C0/1, AT&D0/1/2, AT&K0/3 and ATDT<number>, several per line; anything else answers
+// "ERROR".
 // A dial ends after its script's delay; any byte received while dialling aborts it. In data mode
 // bytes go to the remote end, except a "+++" with one second of silence before and after it,
 // which returns to command mode with the call kept. A fall of DTR is ignored under &D0, returns
-// to command mode with the call kept under &D1, and hangs up under &D2. The factory profile is
-// E1 &C1 &D2. Results can be set to come in pieces, as a USB adapter hands bytes over in packets.
+// to command mode with the call kept under &D1, and hangs up under &D2. Under &K3 (RTS/CTS flow
+// control) it holds back what it says while RTS is low. The factory profile is E1 &C1 &D2 &K3.
+// Results can be set to come in pieces, as a USB adapter hands bytes over in packets.
 class HayesModem {
   public:
     static Script scriptFor(const QString& number);  // the outcome by the number's last digit
@@ -39,6 +41,7 @@ class HayesModem {
     bool dcd(qint64 now);     // the carrier-detect line: the carrier under &C1, always on under &C0
     bool carrier(qint64 now); // a call is connected
     void setDtr(bool on, qint64 now); // a fall acts as &D0, &D1 or &D2 says
+    void setRts(bool on) { rts_ = on; }
 
     // Every result from now on is cut after each of the given byte counts, its pieces `gapMs`
     // apart: {12}, 250 sends "\r\nCONNECT 96", then "00\r\n" 250 ms later.
@@ -72,6 +75,7 @@ class HayesModem {
     void resetProfile();
     void say(const QByteArray& bytes, qint64 at);
     void result(const char* text, qint64 at);
+    bool heldBack() const { return ampK_ == 3 && !rts_; }
 
     struct Said {
         qint64 at;
@@ -89,6 +93,8 @@ class HayesModem {
     int ampC_ = 1;
     int ampD_ = 2;
     bool dtr_ = false;
+    int ampK_ = 3;
+    bool rts_ = true; // until a port says otherwise: a pseudo-terminal has no RTS to hold it back
     QList<int> cuts_;
     int cutGapMs_ = 0;
     QByteArray commandLine_;
