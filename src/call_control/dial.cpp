@@ -74,7 +74,8 @@ void CallControl::dialPause(ErrorTrap& g, const DialRun& run, int ms) {
 
 void CallControl::buttonConnect_Click() {
     ErrorTrap::guard(traps::Dial, site_, [this](ErrorTrap& g) {
-        if (g.test([&] { return form_.txtPhoneNum.text().isEmpty(); })) {
+        // A number made only of what is left out of the dial is no number either.
+        if (g.test([&] { return dialable(form_.txtPhoneNum.text()).isEmpty(); })) {
             showMissingNumberNotice();
             g.leave();
         }

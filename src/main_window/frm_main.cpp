@@ -4,6 +4,7 @@
 #include "main_window/caption_label.h"
 #include "main_window/carrier_lamp.h"
 #include "modem_port/clock.h"
+#include "modem_port/modem_port.h"
 
 #include <QPushButton>
 
@@ -24,6 +25,7 @@ FrmMain::FrmMain(const Seams& seams)
                                                                       *Timer2_},
       programEnd_([this] {
           seams_.clock.stop();
+          seams_.port.end();
           window_.close();
           if (seams_.quitApplication) seams_.quitApplication();
       }),
@@ -40,13 +42,16 @@ FrmMain::FrmMain(const Seams& seams)
     QObject::connect(window_.buttonHelp, &QPushButton::clicked, [this] { buttonHelp_Click(); });
     QObject::connect(window_.buttonQuit, &QPushButton::clicked, [this] { buttonQuit_Click(); });
     QObject::connect(&window_, &MainWindow::closeRequested, [this] { programEnd_.end(); });
-    // The call log follows what the window shows.
+    // The call log follows what the window shows; the modem's words as the bytes it read are
+    // written, so that no control character from the line reaches the file.
     for (const auto& [label, what] :
          {std::pair<CaptionLabel*, const char*>{window_.lblStatus, "status:"},
           {window_.txtReply, "reply:"},
           {window_.txtModemStatus, "lamp:"}})
-        QObject::connect(label, &CaptionLabel::captionChanged, [label, what] {
-            qCInfo(callLog).noquote() << what << label->shownText();
+        QObject::connect(label, &CaptionLabel::captionChanged, [this, label, what] {
+            const QString text = label->shownText();
+            qCInfo(callLog).noquote()
+                << what << (label == window_.txtReply ? visible(text.toLatin1()) : text);
         });
     QObject::connect(&window_, &MainWindow::helpRequested, [this] { help_.showApplicationHelp(); });
     form_load();

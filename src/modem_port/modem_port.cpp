@@ -7,6 +7,17 @@
 
 namespace kv {
 
+namespace {
+
+// Any key abandons a dial; a carriage return is also an empty command line, which a modem in
+// command mode passes over.
+const QByteArray AbortKey = QByteArrayLiteral("\r");
+
+// How much of the latest output a close can report as dropped: more than a pasted number needs.
+constexpr qsizetype WrittenKept = 1 << 16;
+
+} // namespace
+
 void ModemPort::setCommPort(std::int16_t number) {
     if (open_) raise(err::PortInUse);
     if (number < 1) raise(err::InvalidPort);
@@ -26,9 +37,9 @@ void ModemPort::setPortOpen(bool open) {
                                          .arg(commPort_)
                                          .arg(deviceName(), settings_);
         applyDtr(dtrEnable_);
+        applyRts(true);
     } else {
-        open_ = false;
-        closeDevice(false);
+        close(Close::HangUp);
         qCInfo(callLog).noquote() << QStringLiteral("COM %1 closed").arg(commPort_);
     }
 }
@@ -36,10 +47,39 @@ void ModemPort::setPortOpen(bool open) {
 void ModemPort::release() {
     vanished_ = false;
     if (!open_) return;
-    open_ = false;
-    closeDevice(true);
+    close(Close::Release);
     qCInfo(callLog).noquote()
         << QStringLiteral("COM %1 released with the line kept up").arg(commPort_);
+}
+
+void ModemPort::end() {
+    if (!open_) return;
+    close(Close::End);
+    qCInfo(callLog).noquote()
+        << QStringLiteral("COM %1 closed at the program's end").arg(commPort_);
+}
+
+void ModemPort::close(Close how) {
+    open_ = false;
+    if (dropUnsent() && how != Close::Release && dtrEnable_) {
+        try {
+            write(AbortKey);
+            qCInfo(callLog).noquote() << "sent:" << visible(AbortKey);
+        } catch (const RunTimeError&) {
+            // A device that refuses the byte has no dial of ours to abandon.
+        }
+    }
+    if (how == Close::End) applyDtr(false);
+    closeDevice(how == Close::Release);
+}
+
+bool ModemPort::dropUnsent() {
+    const qint64 unsent = unsentBytes();
+    if (unsent == 0) return true;
+    qCInfo(callLog).noquote()
+        << QStringLiteral("dropped, not sent: %1").arg(visible(written_.right(unsent)));
+    discardOutput();
+    return false;
 }
 
 int ModemPort::inBufferCount() {
@@ -53,7 +93,7 @@ void ModemPort::setInBufferCount(int count) {
 
 void ModemPort::setOutBufferCount(int count) {
     requireOpen();
-    if (count == 0) discardOutput();
+    if (count == 0 && dropUnsent()) discardOutput();
 }
 
 void ModemPort::setDTREnable(bool on) {
@@ -65,6 +105,7 @@ void ModemPort::output(const QString& text) {
     requireOpen();
     const QByteArray bytes = toWireBytes(text);
     write(bytes);
+    written_ = (written_ + bytes).right(WrittenKept);
     qCInfo(callLog).noquote() << "sent:" << visible(bytes);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 class QSerialPort;
 
@@ -22,9 +23,21 @@ bool hungUp(QSerialPort& port);
 // whether a read may be bringing bytes in now, which is when waiting for finished reads pays.
 bool takeArrived(QSerialPort& port);
 
+// Bytes that QSerialPort has handed to the driver and that the driver has not yet put on the line.
+// A pseudo-terminal counts none: what its far end has not read yet has left.
+qint64 queuedOutput(QSerialPort& port);
+
 // Whether the device lowers DTR at its last close (a tty's HUPCL, which is usually set). Windows'
 // serial driver always does.
 bool hangsUpOnClose(QSerialPort& port);
+
+// A release clears the device's HUPCL so that the line stays up for the next program, and the
+// device keeps it cleared after this process has ended. So its own setting is remembered outside
+// the process, for this user until the machine restarts ($XDG_RUNTIME_DIR), where a dialer started
+// later finds it and puts it back. An empty `own` forgets it. Windows remembers nothing: its
+// driver lowers DTR at every close whatever the device was set to.
+std::optional<bool> rememberedHangUp(const QString& device);
+void rememberHangUp(const QString& device, std::optional<bool> own);
 
 // Closes the port so that DTR falls (hangUp) or stays up where the system allows it, and leaves
 // the device set that way for its next close. QSerialPort alone would put back the settings it

@@ -2,11 +2,16 @@
 
 #ifndef Q_OS_WIN
 
+#include "modem_port/lock_file.h"
+
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSerialPort>
+#include <QStandardPaths>
 
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -37,9 +42,42 @@ bool takeArrived(QSerialPort&) {
     return true;
 }
 
+qint64 queuedOutput(QSerialPort& port) {
+    int queued = 0;
+    return ::ioctl(int(port.handle()), TIOCOUTQ, &queued) == 0 ? queued : 0;
+}
+
 bool hangsUpOnClose(QSerialPort& port) {
     termios settings{};
     return ::tcgetattr(int(port.handle()), &settings) == 0 && (settings.c_cflag & HUPCL);
+}
+
+namespace {
+
+QString memoryOf(const QString& device) {
+    // Asked once: without XDG_RUNTIME_DIR, Qt warns at every asking as it picks its own folder.
+    static const QString folder =
+        QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
+        QStringLiteral("/talvo-dialer/");
+    return folder + lock_file::deviceTag(device) + QStringLiteral(".hupcl");
+}
+
+} // namespace
+
+std::optional<bool> rememberedHangUp(const QString& device) {
+    QFile memory(memoryOf(device));
+    if (!memory.open(QIODevice::ReadOnly)) return std::nullopt;
+    return memory.readAll().trimmed() == "1";
+}
+
+void rememberHangUp(const QString& device, std::optional<bool> own) {
+    QFile memory(memoryOf(device));
+    if (!own) {
+        memory.remove();
+        return;
+    }
+    if (QDir().mkpath(QFileInfo(memory).path()) && memory.open(QIODevice::WriteOnly))
+        memory.write(*own ? "1\n" : "0\n");
 }
 
 // The kernel lowers DTR at the last close of a tty while HUPCL is set, and QSerialPort puts back

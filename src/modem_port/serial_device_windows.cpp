@@ -31,11 +31,22 @@ bool takeArrived(QSerialPort& port) {
     return true;
 }
 
+// QSerialPort counts the write it has handed to the driver until the driver has sent it.
+qint64 queuedOutput(QSerialPort&) {
+    return 0;
+}
+
 // Windows' serial driver lowers DTR at every close of a COM port, whatever the program asks, so a
 // call that must outlive the close is kept by the modem (the dial tells it to ignore DTR).
 bool hangsUpOnClose(QSerialPort&) {
     return true;
 }
+
+std::optional<bool> rememberedHangUp(const QString&) {
+    return std::nullopt;
+}
+
+void rememberHangUp(const QString&, std::optional<bool>) {}
 
 void close(QSerialPort& port, bool) {
     port.close();

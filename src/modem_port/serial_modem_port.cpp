@@ -1,11 +1,14 @@
 #include "modem_port/serial_modem_port.h"
 
+#include "error_reporting/call_log.h"
 #include "error_reporting/run_time_error.h"
 #include "modem_port/device_map.h"
 #include "modem_port/line_settings.h"
+#include "modem_port/lock_file.h"
 #include "modem_port/serial_device.h"
 
 #include <QDeadlineTimer>
+#include <QThread>
 
 namespace kv {
 
@@ -22,9 +25,12 @@ constexpr qint64 MaxBytesFetched = 32767;
 // a second for every 960 characters at 9600 bit/s, which the window must not wait for.
 constexpr int WriteWaitMs = 90;
 
+// How long a close waits for the last bytes to leave: a byte takes about 1 ms at 9600 bit/s.
+constexpr int DrainWaitMs = 200;
+
 std::int32_t openErrorNumber(QSerialPort::SerialPortError error) {
     switch (error) {
-    case QSerialPort::PermissionError: // QSerialPort's lock file held, a busy exclusive tty, EACCES
+    case QSerialPort::PermissionError: // a lock file held, a busy exclusive tty, EACCES
     case QSerialPort::OpenError:       // already open
         return err::PortInUse;
     default: // no such device, not a terminal (UnsupportedOperationError), anything else
@@ -45,6 +51,8 @@ void SerialModemPort::openDevice(std::int16_t number, const QString& settings) {
     const QString device = serial_device::resolve(devicePathForPort(number));
     if (device.isEmpty()) raise(err::InvalidPort);
 
+    if (lock_file::heldElsewhere(device)) raise(err::PortInUse);
+
     device_ = device;
     serial_.setPortName(device);
     serial_.setBaudRate(line->baudRate);
@@ -53,33 +61,40 @@ void SerialModemPort::openDevice(std::int16_t number, const QString& settings) {
     serial_.setStopBits(line->stopBits);
     serial_.setFlowControl(QSerialPort::NoFlowControl);
     gone_ = false;
+    errorsLogged_.clear();
     if (!serial_.open(QIODevice::ReadWrite)) raise(openErrorNumber(serial_.error()));
+    lock_file::markOwn(device);
     hangsUpOnClose_ =
-        releasedDevices_.value(serial_.portName(), serial_device::hangsUpOnClose(serial_));
+        serial_device::rememberedHangUp(device).value_or(serial_device::hangsUpOnClose(serial_));
 }
 
-// The program ending with the port still open (Quit in the middle of a dial or a hang-up, an error
-// dialog's No) takes the line down, as closing a serial control always did: DTR falls and a modem
-// set to &D2 hangs up rather than stay off-hook with nobody behind it.
 SerialModemPort::~SerialModemPort() {
-    if (!serial_.isOpen()) return;
-    serial_.setDataTerminalReady(false);
-    closeDevice(false);
+    end();
 }
 
-// A release keeps DTR up so that the call outlives the close; every other close leaves DTR to the
-// device's own setting, as found before this program changed it. What has not gone out yet is
-// dropped, not waited for: the last close of a tty would otherwise wait until the line has sent
-// it, seconds for a long number.
+// A release keeps DTR up so that the call outlives the close, and remembers the device's own
+// setting, which the device keeps cleared after the close; every other close puts that setting
+// back, and leaves DTR to it.
 void SerialModemPort::closeDevice(bool keepLine) {
     if (!serial_.isOpen()) return;
-    const QString device = serial_.portName();
-    if (keepLine)
-        releasedDevices_.insert(device, hangsUpOnClose_);
+    if (gone_)
+        serial_.clear(QSerialPort::Output);
     else
-        releasedDevices_.remove(device);
-    serial_.clear(QSerialPort::Output);
+        drain();
+    serial_device::rememberHangUp(device_,
+                                  keepLine ? std::optional(hangsUpOnClose_) : std::nullopt);
     serial_device::close(serial_, hangsUpOnClose_ && !keepLine);
+}
+
+// Qt's close drops what it has not handed to the driver, and on Windows cancels a write under way.
+void SerialModemPort::drain() {
+    const QDeadlineTimer deadline(DrainWaitMs);
+    while (unsentBytes() > 0 && !deadline.hasExpired()) {
+        if (serial_.bytesToWrite() == 0)
+            QThread::msleep(1);
+        else if (!serial_.waitForBytesWritten(int(deadline.remainingTime())))
+            return;
+    }
 }
 
 int SerialModemPort::bytesWaiting() {
@@ -94,7 +109,7 @@ QByteArray SerialModemPort::readWaiting() {
 }
 
 void SerialModemPort::write(const QByteArray& bytes) {
-    if (deviceGone()) raise(err::PortNotOpen);
+    if (deviceGone() || gone_) raise(err::PortNotOpen);
     serial_.write(bytes);
     // Hand the bytes to the driver now: the caller usually pauses next and expects them on the
     // line meanwhile. What the driver has not taken by the deadline goes out from the event loop.
@@ -113,15 +128,27 @@ void SerialModemPort::discardInput() {
     serial_.clear(QSerialPort::Input);
 }
 
+qint64 SerialModemPort::unsentBytes() {
+    return serial_.isOpen() && !gone_
+               ? serial_.bytesToWrite() + serial_device::queuedOutput(serial_)
+               : 0;
+}
+
 void SerialModemPort::discardOutput() {
     if (deviceGone()) raise(err::PortNotOpen);
     serial_.clear(QSerialPort::Output);
 }
 
 // A pseudo-terminal has no modem lines: QSerialPort reports UnsupportedOperationError there,
-// which onError passes over, so DTR is a quiet no-op and carrier reads absent.
+// which onError passes over, so DTR and RTS are quiet no-ops and carrier reads absent.
 void SerialModemPort::applyDtr(bool on) {
     if (!deviceGone()) serial_.setDataTerminalReady(on);
+}
+
+// A POSIX tty raises RTS when it opens, while Qt opens a Windows port with RTS low, where a modem
+// with RTS/CTS flow control (&K3) would hold back its answers.
+void SerialModemPort::applyRts(bool on) {
+    if (!deviceGone()) serial_.setRequestToSend(on);
 }
 
 bool SerialModemPort::carrierDetect() {
@@ -132,28 +159,27 @@ bool SerialModemPort::carrierDetect() {
 // the port is closed (a closed pseudo-terminal spins a core). The report may come from inside
 // QSerialPort's own waits, whose state a close would pull away under them (on Windows the close
 // frees the notifier that the wait goes on using), so it only marks the device gone: the port
-// closes at its next operation, or from the event loop once Qt's call has returned. Other
-// reports (UnsupportedOperationError on a pseudo-terminal's modem lines, TimeoutError from a look
-// that found nothing) change nothing.
+// closes at its next operation, or from the event loop once Qt's call has returned. Only the
+// device itself says it has gone: Windows reports a write that a purge aborted, a device that is
+// still there, as a ResourceError too. Such reports go into the call log, once each an open, and
+// the port carries on. A pseudo-terminal's missing modem lines (UnsupportedOperationError) and a
+// look that found nothing (TimeoutError) are no news.
 void SerialModemPort::onError(QSerialPort::SerialPortError error) {
-    if (gone_ || !serial_.isOpen()) return;
-    switch (error) {
-    case QSerialPort::ReadError:
-    case QSerialPort::WriteError:
-    case QSerialPort::ResourceError:
-        break;
-    // Windows drivers fail a removed device's waits with these too (access denied while its
-    // deletion is pending, a general failure).
-    case QSerialPort::PermissionError:
-    case QSerialPort::UnknownError:
-        if (serial_device::hungUp(serial_)) break;
+    if (gone_ || !serial_.isOpen() || error == QSerialPort::NoError ||
+        error == QSerialPort::UnsupportedOperationError || error == QSerialPort::TimeoutError)
         return;
-    default:
+    if (serial_device::hungUp(serial_)) {
+        gone_ = true;
+        QMetaObject::invokeMethod(
+            &serial_, [this] { deviceGone(); }, Qt::QueuedConnection);
         return;
     }
-    gone_ = true;
-    QMetaObject::invokeMethod(
-        &serial_, [this] { deviceGone(); }, Qt::QueuedConnection);
+    if (errorsLogged_.contains(error)) return;
+    errorsLogged_.insert(error);
+    qCInfo(callLog).noquote() << QStringLiteral(
+                                     "COM %1: the device reports \"%2\"; the port goes on")
+                                     .arg(commPort())
+                                     .arg(serial_.errorString());
 }
 
 // A reading loop asks the count and reads within one handler, so the event loop may not have
@@ -171,7 +197,10 @@ void SerialModemPort::takeFinishedReads() {
 
 // True once the device has vanished; the port is closed by then and reads as closed.
 bool SerialModemPort::deviceGone() {
-    if (serial_.isOpen() && (gone_ || serial_device::hungUp(serial_))) deviceLost();
+    if (serial_.isOpen() && (gone_ || serial_device::hungUp(serial_))) {
+        gone_ = true;
+        deviceLost();
+    }
     return !serial_.isOpen();
 }
 

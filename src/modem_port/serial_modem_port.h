@@ -2,8 +2,8 @@
 
 #include "modem_port/modem_port.h"
 
-#include <QHash>
 #include <QSerialPort>
+#include <QSet>
 
 namespace kv {
 
@@ -14,7 +14,8 @@ namespace kv {
 // event loop has not run since, and written bytes reach the driver before output returns, as far
 // as it takes them within about 100 ms (the rest follows from the event loop). A device that
 // vanishes while open (a USB adapter pulled, the far end of a pseudo-terminal closed) closes the
-// port, which then behaves as any closed port.
+// port, which then behaves as any closed port. On POSIX systems the port honours the lock files
+// of other programs and writes its own in their form.
 class SerialModemPort : public ModemPort {
   public:
     SerialModemPort();
@@ -26,26 +27,29 @@ class SerialModemPort : public ModemPort {
     int bytesWaiting() override;
     QByteArray readWaiting() override;
     void write(const QByteArray& bytes) override;
+    qint64 unsentBytes() override;
     void discardInput() override;
     void discardOutput() override;
     void applyDtr(bool on) override;
+    void applyRts(bool on) override;
     bool carrierDetect() override;
     QString deviceName() const override { return device_; }
+
+    QSerialPort& serialPort() { return serial_; }
 
   private:
     void onError(QSerialPort::SerialPortError error);
     void fetchArrived();
     void takeFinishedReads();
+    void drain();
     bool deviceGone();
 
     QSerialPort serial_;
     QString device_;    // as the port map named it, links resolved
-    bool gone_ = false; // QSerialPort reported the device lost; the port closes at the next look
+    bool gone_ = false; // the device is lost; the port closes at the next look
+    QSet<QSerialPort::SerialPortError> errorsLogged_; // since the open
     // Whether the open device lowers DTR at its last close, by its own setting.
     bool hangsUpOnClose_ = true;
-    // The own setting of each device that a release left set to keep DTR up: the device keeps
-    // that after the close, where the next open would take it for the device's own.
-    QHash<QString, bool> releasedDevices_;
 };
 
 } // namespace kv

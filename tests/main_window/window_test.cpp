@@ -189,6 +189,7 @@ class WindowTest : public QObject {
         form.buttonConnect->click();
         p.clock.runUntil(p.clock.now() + 11'000);
         form.txtPhoneNum->setText("5551231");
+        p.port.modem().inject("\x1b[2J", p.clock.now() + 500); // no escape sequence in the log
         form.buttonConnect->click();
         QTest::keyClicks(form.Combo1->lineEdit(), "0");
         form.buttonConnect->click(); // on COM 10, which does not exist
@@ -204,7 +205,7 @@ class WindowTest : public QObject {
                                  "COM 1 opened: the simulated modem at 9600,n,8,1", "COM 1 closed",
                                  "COM 1 released with the line kept up", "sent: ATDT5551230<CR>",
                                  "read: AT&F0<CR><CR><LF>OK<CR><LF>", "status: AT&F0",
-                                 "reply: AT&F0OK", "lamp: Not Detected"})
+                                 "reply: AT&F0OK", "reply: AT&F0OK<0x1B>[2J", "lamp: Not Detected"})
             QVERIFY2(lines.contains(QString(" ") + line + "\n"), line);
     }
 

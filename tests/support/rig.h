@@ -85,10 +85,12 @@ class Rig {
             if (e.section(' ', 0, 0).toLongLong() >= from) later << e;
         return later.join(", ");
     }
-    // What is left at rest. Once the program has ended, what it left does not count.
+    // What is left at rest. Once the program has ended, only a call counts, or a dial that brings
+    // one up within the minute.
     QStringList rest() {
         QStringList left;
-        if (clock.stopped()) return left;
+        if (clock.stopped())
+            return port.modem().carrier(clock.now() + 60'000) ? QStringList{"call up"} : left;
         if (port.portOpen()) left << "port open";
         if (port.portOpen() && port.dtr()) left << "DTR up";
         if (port.modem().carrier(clock.now())) left << "call up";
@@ -124,7 +126,7 @@ class Rig {
         static const QRegularExpression step("^(?:(\\d+):)?(\\w+)(?:=(.*))?$",
                                              QRegularExpression::DotMatchesEverythingOption);
         static const QStringList verbs = QString("dial|hangup|quit|number|com|say|drop|vanish|back|"
-                                                 "held|free|modem|no|fail|cut|send|dtr|read")
+                                                 "held|free|modem|no|fail|cut|send|dtr|rts|read")
                                              .split('|');
         for (const QString& s : script.split(';', Qt::SkipEmptyParts)) {
             const auto m = step.match(s);
@@ -158,6 +160,7 @@ class Rig {
         // The simulated modem spoken to directly, and what it said by now, with its DCD line.
         if (verb == "send") modem.receive(arg.toLatin1(), now);
         if (verb == "dtr") modem.setDtr(arg == "1", now);
+        if (verb == "rts") modem.setRts(arg == "1");
         const QString said = verb == "read" ? QString::fromLatin1(modem.takeOutput(now)) : "";
         if (!said.isEmpty()) note("<" + said + (modem.dcd(now) ? " dcd" : ""));
     }
@@ -182,7 +185,7 @@ class Rig {
     QStringList log;
     Port port{*this};
     FakeMessageBox box;
-    ProgramEnd programEnd{[this] { clock.stop(), note("#end"); }};
+    ProgramEnd programEnd{[this] { clock.stop(), port.end(), note("#end"); }};
     Text number, comPort;
     Logged lblStatus{[this](const QString& t) { noteStatus(t); }};
     Logged txtReply{[this](const QString& t) { note("\"" + t.left(40)); }};

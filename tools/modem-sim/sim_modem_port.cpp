@@ -48,6 +48,11 @@ void SimModemPort::openDevice(std::int16_t number, const QString&) {
     ++opens_;
     // What the modem said while nobody listened is gone.
     if (onModem()) modem_.takeOutput(now_());
+#ifdef Q_OS_WIN
+    applyRts(false);
+#else
+    applyRts(true);
+#endif
 }
 
 void SimModemPort::closeDevice(bool keepLine) {
@@ -82,6 +87,10 @@ void SimModemPort::applyDtr(bool on) {
     if (!onModem()) return;
     dtr_ = on;
     modem_.setDtr(on, now_());
+}
+
+void SimModemPort::applyRts(bool on) {
+    if (onModem()) modem_.setRts(on);
 }
 
 bool SimModemPort::carrierDetect() {

@@ -12,7 +12,8 @@ namespace kv::sim {
 // on the time the given function tells. Ports 1 to 8 exist; those without the modem say nothing
 // and carry no carrier. What the modem says while the port is closed is lost. A close lowers DTR
 // as the platform's serial driver does: Windows' at every close, a POSIX tty unless the port keeps
-// the line up (hang-up-on-close cleared), as it does when it releases a call.
+// the line up (hang-up-on-close cleared), as it does when it releases a call. An open raises RTS
+// on a POSIX tty; Qt opens a Windows port with RTS low.
 class SimModemPort : public kv::ModemPort {
   public:
     explicit SimModemPort(std::function<qint64()> now);
@@ -37,9 +38,11 @@ class SimModemPort : public kv::ModemPort {
     int bytesWaiting() override;
     QByteArray readWaiting() override;
     void write(const QByteArray& bytes) override;
+    qint64 unsentBytes() override { return 0; } // the modem hears every write at once
     void discardInput() override;
     void discardOutput() override;
     void applyDtr(bool on) override;
+    void applyRts(bool on) override;
     bool carrierDetect() override;
     QString deviceName() const override { return onModem() ? "the simulated modem" : "no modem"; }
 
