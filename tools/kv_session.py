@@ -11,6 +11,7 @@ import time
 NUMBER = (12 + 194, 72 + 10)
 DIAL = (4 + 42, 112 + 22)
 HANG_UP = (109 + 42, 112 + 22)
+QUIT = (214 + 42, 112 + 22)
 
 procs = []
 

@@ -4,6 +4,7 @@
 #include "error_reporting/run_time_error.h"
 
 #include <QList>
+#include <utility>
 
 namespace kv {
 
@@ -33,6 +34,7 @@ void ModemPort::setPortOpen(bool open) {
     if (open) {
         openDevice(commPort_, settings_);
         open_ = true;
+        dialSent_ = false;
         qCInfo(callLog).noquote() << QStringLiteral("COM %1 opened: %2 at %3")
                                          .arg(commPort_)
                                          .arg(deviceName(), settings_);
@@ -61,7 +63,8 @@ void ModemPort::end() {
 
 void ModemPort::close(Close how) {
     open_ = false;
-    if (dropUnsent() && how != Close::Release && dtrEnable_) {
+    const bool dialSent = std::exchange(dialSent_, false);
+    if (dropUnsent() && dialSent && how != Close::Release) {
         try {
             write(AbortKey);
             qCInfo(callLog).noquote() << "sent:" << visible(AbortKey);
@@ -106,6 +109,7 @@ void ModemPort::output(const QString& text) {
     const QByteArray bytes = toWireBytes(text);
     write(bytes);
     written_ = (written_ + bytes).right(WrittenKept);
+    dialSent_ = dialSent_ || bytes.startsWith("ATD");
     qCInfo(callLog).noquote() << "sent:" << visible(bytes);
 }
 

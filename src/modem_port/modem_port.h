@@ -14,12 +14,13 @@ namespace kv {
 // carrier detect and clearing the buffers raise 8018; closing, releasing and DTR succeed quietly.
 // Every byte sent, read or dropped unsent, and every open and close, goes into the call log.
 //
-// A close ends a dial that the modem may still be making: one carriage return goes out first, which
-// a dialling modem takes as a key that abandons the dial. A modem that ignores DTR (Windows' dial
-// tells it to) or a device that keeps DTR up at its close would otherwise go on dialling with
-// nobody behind the call. The release sends none, nor a close after the program lowered DTR
-// itself (the hang-up command, after ATH). The byte goes only when everything before it has gone
-// out: a command cut short by the close would be ended by it, and run.
+// A close ends a dial that the modem may still be making: after a dial command (ATD...) has gone
+// out, one carriage return goes first, which a dialling modem takes as a key that abandons the
+// dial. A modem that ignores DTR (Windows' dial tells it to) or a device that keeps DTR up at its
+// close would otherwise go on dialling with nobody behind the call. The release sends none, and
+// nor does a close on an opening that sent no dial: the byte would break an escape ("+++") whose
+// silence the modem is still waiting out. It goes only when everything before it has gone out: a
+// command cut short by the close would be ended by it, and run.
 class ModemPort {
   public:
     virtual ~ModemPort() = default;
@@ -89,6 +90,7 @@ class ModemPort {
     int inputMode_ = 0;
     bool dtrEnable_ = true; // the line comes up with the port, as an open tty raises it anyway
     QByteArray written_;    // the latest bytes written, whose unsent tail a close drops
+    bool dialSent_ = false; // a dial command has gone out since the port opened
 };
 
 } // namespace kv

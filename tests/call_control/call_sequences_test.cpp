@@ -102,22 +102,24 @@ class CallSequencesTest : public QObject {
         row("CONNECT 96, then 00 a quarter second later", "cut=12:250;0:dial", 8000,
             "8000 \"CONNECT 96, 8000 ~carrier, 8300 \"00, 8300 =connected, 9300 =OK | call up");
         row("Hang Up before the dial command", "0:dial;2500:hangup", 2500,
-            "2500 >\r, 2500 ~?, 2500 =hanging up, 4500 >+++, 4500 ~none, 5500 \"+++, 7500 >ATH\r, "
+            "2500 ~?, 2500 =hanging up, 4500 >+++, 4500 ~none, 5500 \"+++, 7500 >ATH\r, "
             "8500 \"ATHOK, 12500 =offline");
         row("Hang Up thrice: one escape", "0:hangup;1000:hangup;1999:hangup", 0,
             "0 =hanging up, 3999 >+++, 3999 ~none, 4999 \"+++, 6999 >ATH\r, 7999 \"ATHOK, "
             "11999 =offline");
         row("Hang Up after the escape: the hang-up command follows the new one",
             "0:hangup;3500:hangup", 3500,
-            "3500 >\r, 3500 ~?, 5500 >+++, 5500 ~none, "
+            "3500 ~?, 5500 >+++, 5500 ~none, "
             "8500 >ATH\r, 9500 \"ATHOK, 13500 =offline");
+        row("Hang Up in the silence after the escape: no byte breaks it",
+            "0:dial;20000:hangup;22500:hangup", 22500, "22500 ~?, ...");
         row("Hang Up during the wait", "number=5551230;0:dial;10000:hangup", 10000,
             "10000 >\r, 10000 ~?, 10000 =hanging up, 10100 =failed, 10100 =hanging up, "
             "12100 >+++, ...");
         row("Hang Up between Connected and OK", "0:dial;8500:hangup", 8500,
             "8500 >\r, 8500 ~?, 8500 =hanging up, 10500 >+++, ...");
         row("Hang Up during the hang-up command", "0:hangup;7000:hangup", 7000,
-            "7000 >\r, 7000 ~?, 9000 >+++, 9000 ~none, 10000 \"+++, 10000 =offline");
+            "7000 ~?, 9000 >+++, 9000 ~none, 10000 \"+++, 10000 =offline");
         row("Dial in the escape's second drops the escape's echo", "0:hangup;2500:dial", 3500,
             "3500 \"AT&F0OK, ...");
         row("escape on the port a dial holds", "0:hangup;1000:dial", 2000,

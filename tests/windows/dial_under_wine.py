@@ -7,8 +7,8 @@ import time
 
 top, build, kv_exe = sys.argv[1:4]
 sys.path.insert(0, os.path.join(top, "tools"))
-from kv_session import (HANG_UP, ModemLog, click, cpu_share, dial, newest_pid, run,  # noqa: E402
-                        start_kv, start_modem_on_com1, stop_all, window_origin, xdo)
+from kv_session import (HANG_UP, QUIT, ModemLog, click, cpu_share, dial, newest_pid,  # noqa: E402
+                        run, start_kv, start_modem_on_com1, stop_all, window_origin, xdo)
 log = ModemLog(os.path.join(build, "modem-sim.log"))
 SHOT = os.path.join(build, "wine-label.png")
 STATUS = (40, 164, 157, 21)  # lblStatus: left, top, width, height
@@ -44,7 +44,7 @@ def label(area=STATUS, until=None):
 
 try:
     sim = start_modem_on_com1(top, build, log.path)
-    _, window = start_kv(top, kv_exe)
+    kv, window = start_kv(top, kv_exe)
 
     dial(window, "555-0101")
     connect = log.at(r'tx "\\r\\nCONNECT 9600', timeout=30)
@@ -77,10 +77,25 @@ try:
     seen = label(until="Offline - Ready to dial")
     check(seen == "Offline - Ready to dial", 'after Hang Up the window reads "%s"' % seen)
 
+    # Quit while the modem dials, which ignores DTR here: the carriage return that abandons the dial
+    # reaches COM 1 before the close, so the call that 555-0101 brings 5 s after ATDT never comes.
+    dial(window, "555-0101")
+    dt = log.at(r'rx "ATDT555-0101\\r"', after=done, timeout=10)
+    time.sleep(1.0)
+    click(window, QUIT)
+    kv.wait(10)
+    quit_close = log.at(r"close$", after=dt, timeout=10)
+    time.sleep(6.0)
+    after = [e for t, e in log.events() if t > dt]
+    abandoned = r'rx "\r"' in after and after.index(r'rx "\r"') < after.index("close")
+    check(abandoned and not any("CONNECT" in e for e in after),
+          "Quit in the wait abandoned the dial before the close: %s" % after)
+    kv, window = start_kv(top, kv_exe)
+
     # The far end of COM 1 goes away in the middle of a wait, as a USB modem pulled out: the port
     # lets go of it, the window answers on a sleeping CPU, and Hang Up finds no COM 1.
     dial(window, "555-0100")
-    log.at(r'rx "ATDT555-0100\\r"', after=done, timeout=10)
+    log.at(r'rx "ATDT555-0100\\r"', after=quit_close, timeout=10)
     time.sleep(2.0)
     sim.terminate()
     sim.wait(5)
