@@ -56,7 +56,8 @@ class WindowTest : public QObject {
   private slots:
     // Each control where the form puts it in twips (at 96 DPI, 15 to a pixel), in its font
     // (Arial's metrics or the window's narrow face), named to a screen reader, and leaving its
-    // mark on the window at any scale, the one-pixel line too. The status row is sunken panels.
+    // mark on the window at any scale, the one-pixel line too; one that takes input shows whole.
+    // The status row is sunken panels.
     void controls_data() {
         QTest::addColumn<QWidget*>("control");
         QTest::addColumn<QRect>("twips");
@@ -99,6 +100,13 @@ class WindowTest : public QObject {
         control->hide();
         QVERIFY2(w.grab().toImage() != shown, "shows");
         control->show();
+        // A control that takes input lies under nothing: no label covers any part of it.
+        for (int y = 0; control->focusPolicy() != Qt::NoFocus && y < control->height(); ++y)
+            for (int x = 0; x < control->width(); ++x) {
+                const QWidget* top = w.childAt(control->mapTo(&w, QPoint(x, y)));
+                QVERIFY2(top == control || control->isAncestorOf(top),
+                         qPrintable(QString("covered at %1, %2").arg(x).arg(y)));
+            }
         if (auto* panel = qobject_cast<CaptionLabel*>(control); panel && twips.y() == 2460)
             QVERIFY(panel->frameStyle() == (QFrame::Panel | QFrame::Sunken) &&
                     panel->backColor() == (panel == w.txtModemStatus ? 0x8000000Bu : 0x8000000Fu));
