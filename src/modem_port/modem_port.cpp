@@ -80,7 +80,7 @@ bool ModemPort::dropUnsent() {
     const qint64 unsent = unsentBytes();
     if (unsent == 0) return true;
     qCInfo(callLog).noquote()
-        << QStringLiteral("dropped, not sent: %1").arg(visible(written_.right(unsent)));
+        << QStringLiteral("dropped: %1").arg(visible(written_.right(unsent)));
     discardOutput();
     return false;
 }
