@@ -1,12 +1,12 @@
 #include "error_reporting/call_log.h"
 
 #include "error_reporting/log_file.h"
+#include "error_reporting/state_folder.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QStandardPaths>
 
 namespace kv {
 
@@ -80,26 +80,16 @@ CallLog::~CallLog() {
 }
 
 QString CallLog::defaultPath() {
-#ifdef Q_OS_WIN
-    const QString local = qEnvironmentVariable(
-        "LOCALAPPDATA", QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
-    return QDir::fromNativeSeparators(local) + QStringLiteral("/Talvo Dialer/KV.log");
-#else
-    QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    if (!QDir::isAbsolutePath(state)) state = QDir::homePath() + QStringLiteral("/.local/state");
-    return state + QStringLiteral("/talvo-dialer/KV.log");
-#endif
+    return stateFolder() + QStringLiteral("/KV.log");
 }
 
 // The file is opened for each line: a line then lands in whichever file bears the name at that
 // moment, so a turnover by another dialer is followed at once, and on Windows a file that no
 // line is being written to can be moved.
 void CallLog::write(const QString& event) {
-    if (givenUp_) return;
     if (!folderMade_) {
         const QString folder = QFileInfo(path_).path();
-        givenUp_ = !QDir().mkpath(folder);
-        if (givenUp_) return;
+        if (!QDir().mkpath(folder)) return;
         // A folder or file from an earlier version may be open to others.
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QFile::setPermissions(path_, QFile::ReadOwner | QFile::WriteOwner);
@@ -107,15 +97,17 @@ void CallLog::write(const QString& event) {
     }
     const QByteArray line = (stamp() + u' ' + event + QLatin1String(LineEnd)).toUtf8();
     const qint64 size = log_file::append(path_, line);
-    givenUp_ = size < 0;
+    // The folder may have gone meanwhile: the next line makes it again.
+    folderMade_ = size >= 0;
     if (size >= TurnOverBytes) turnOver();
 }
 
 // One dialer at a time, and only while the file is still over the mark: another may have turned
-// it over since this one's line.
+// it over since this one's line. A dialer that holds the lock for long is left to it: the next
+// line tries again, and the window must not wait.
 void CallLog::turnOver() {
     QLockFile lock(path_ + QStringLiteral(".lock"));
-    if (lock.tryLock(2000) && QFileInfo(path_).size() >= TurnOverBytes)
+    if (lock.tryLock(100) && QFileInfo(path_).size() >= TurnOverBytes)
         log_file::replace(path_, path_ + QStringLiteral(".1"));
 }
 

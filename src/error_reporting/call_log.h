@@ -20,7 +20,7 @@ QString visible(const QByteArray& bytes);
 // else logged goes on as before. The folder is made when the first line comes; the log holds
 // dialled numbers, so the folder and the file are its owner's alone. At 1 MiB the file becomes
 // <file>.1, replacing the older one. Several dialers may run at once and share the file: no line
-// is lost, and only one of them turns it over. A file that cannot be written is given up
+// is lost, and only one of them turns it over. A line that cannot be written is left out
 // quietly: the log must never stand in the way of a call.
 class CallLog {
   public:
@@ -29,8 +29,7 @@ class CallLog {
     CallLog(const CallLog&) = delete;
     CallLog& operator=(const CallLog&) = delete;
 
-    // $XDG_STATE_HOME/talvo-dialer/KV.log (~/.local/state when unset), or on Windows
-    // %LOCALAPPDATA%\Talvo Dialer\KV.log.
+    // KV.log in the state folder (state_folder.h).
     static QString defaultPath();
 
     void write(const QString& event);
@@ -40,7 +39,6 @@ class CallLog {
 
     QString path_;
     bool folderMade_ = false;
-    bool givenUp_ = false;
 };
 
 } // namespace kv

@@ -8,8 +8,8 @@
 // has it open. Each system has its own part: log_file_posix.cpp and log_file_windows.cpp.
 namespace kv::log_file {
 
-// Appends `line` to the file at `path`, which a new file is made readable by its owner alone,
-// and returns the file's size after it, or -1 when it cannot be written.
+// Appends `line` to the file at `path`, making the file, readable by its owner alone, if there is
+// none, and returns the file's size after it, or -1 when it cannot be written.
 qint64 append(const QString& path, const QByteArray& line);
 
 // Moves the file `from` to `to`, replacing what is there.

@@ -7,6 +7,7 @@
 #include "modem_port/modem_port.h"
 
 #include <QPushButton>
+#include <tuple>
 
 namespace kv {
 
@@ -44,14 +45,13 @@ FrmMain::FrmMain(const Seams& seams)
     QObject::connect(&window_, &MainWindow::closeRequested, [this] { programEnd_.end(); });
     // The call log follows what the window shows; the modem's words as the bytes it read are
     // written, so that no control character from the line reaches the file.
-    for (const auto& [label, what] :
-         {std::pair<CaptionLabel*, const char*>{window_.lblStatus, "status:"},
-          {window_.txtReply, "reply:"},
-          {window_.txtModemStatus, "lamp:"}})
-        QObject::connect(label, &CaptionLabel::captionChanged, [this, label, what] {
+    for (const auto& [label, what, modemWords] :
+         {std::tuple<CaptionLabel*, const char*, bool>{window_.lblStatus, "status:", false},
+          {window_.txtReply, "reply:", true},
+          {window_.txtModemStatus, "lamp:", false}})
+        QObject::connect(label, &CaptionLabel::captionChanged, [label, what, modemWords] {
             const QString text = label->shownText();
-            qCInfo(callLog).noquote()
-                << what << (label == window_.txtReply ? visible(text.toLatin1()) : text);
+            qCInfo(callLog).noquote() << what << (modemWords ? visible(text.toLatin1()) : text);
         });
     QObject::connect(&window_, &MainWindow::helpRequested, [this] { help_.showApplicationHelp(); });
     form_load();

@@ -58,9 +58,9 @@ bool heldElsewhere(const QString& device) {
     if (!lock.open(QIODevice::ReadOnly)) return true;
     bool named = false;
     const qint64 pid = lock.readLine(64).trimmed().toLongLong(&named);
-    if (!named || pid <= 0 || alive(pid)) return true;
-    lock.remove();
-    return false;
+    // A stale lock that cannot be removed (another user's, in a sticky folder) still stands in
+    // QSerialPort's way.
+    return !named || pid <= 0 || alive(pid) || !lock.remove();
 }
 
 void markOwn(const QString& device) {

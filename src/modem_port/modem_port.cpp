@@ -41,7 +41,7 @@ void ModemPort::setPortOpen(bool open) {
         applyDtr(dtrEnable_);
         applyRts(true);
     } else {
-        close(Close::HangUp);
+        close(Close::Plain);
         qCInfo(callLog).noquote() << QStringLiteral("COM %1 closed").arg(commPort_);
     }
 }
@@ -64,7 +64,9 @@ void ModemPort::end() {
 void ModemPort::close(Close how) {
     open_ = false;
     const bool dialSent = std::exchange(dialSent_, false);
-    if (dropUnsent() && dialSent && how != Close::Release) {
+    if (logDropped()) {
+        discardOutput();
+    } else if (dialSent && how != Close::Release) {
         try {
             write(AbortKey);
             qCInfo(callLog).noquote() << "sent:" << visible(AbortKey);
@@ -76,13 +78,10 @@ void ModemPort::close(Close how) {
     closeDevice(how == Close::Release);
 }
 
-bool ModemPort::dropUnsent() {
+bool ModemPort::logDropped() {
     const qint64 unsent = unsentBytes();
-    if (unsent == 0) return true;
-    qCInfo(callLog).noquote()
-        << QStringLiteral("dropped: %1").arg(visible(written_.right(unsent)));
-    discardOutput();
-    return false;
+    if (unsent > 0) qCInfo(callLog).noquote() << "dropped:" << visible(written_.right(unsent));
+    return unsent > 0;
 }
 
 int ModemPort::inBufferCount() {
@@ -96,7 +95,9 @@ void ModemPort::setInBufferCount(int count) {
 
 void ModemPort::setOutBufferCount(int count) {
     requireOpen();
-    if (count == 0 && dropUnsent()) discardOutput();
+    if (count != 0) return;
+    logDropped();
+    discardOutput();
 }
 
 void ModemPort::setDTREnable(bool on) {
@@ -137,6 +138,7 @@ void ModemPort::deviceLost() {
     if (!open_) return;
     open_ = false;
     vanished_ = true;
+    logDropped();
     closeDevice(false);
     qCInfo(callLog).noquote() << QStringLiteral("COM %1: its device went away").arg(commPort_);
 }

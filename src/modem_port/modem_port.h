@@ -77,10 +77,10 @@ class ModemPort {
     void deviceLost();
 
   private:
-    enum class Close { HangUp, Release, End };
+    enum class Close { Plain, Release, End };
     void close(Close how);
-    // Discards what has not gone out, and logs it; whether everything had gone out.
-    bool dropUnsent();
+    // Logs what has not gone out yet, to be dropped; whether there is any.
+    bool logDropped();
     void requireOpen() const;
 
     std::int16_t commPort_ = 1;

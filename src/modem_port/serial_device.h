@@ -27,15 +27,19 @@ bool takeArrived(QSerialPort& port);
 // A pseudo-terminal counts none: what its far end has not read yet has left.
 qint64 queuedOutput(QSerialPort& port);
 
+// Discards what the port has not yet sent, and leaves it able to write again; `dtr`: the level
+// that DTR is at.
+void discardOutput(QSerialPort& port, bool dtr);
+
 // Whether the device lowers DTR at its last close (a tty's HUPCL, which is usually set). Windows'
 // serial driver always does.
 bool hangsUpOnClose(QSerialPort& port);
 
 // A release clears the device's HUPCL so that the line stays up for the next program, and the
-// device keeps it cleared after this process has ended. So its own setting is remembered outside
-// the process, for this user until the machine restarts ($XDG_RUNTIME_DIR), where a dialer started
-// later finds it and puts it back. An empty `own` forgets it. Windows remembers nothing: its
-// driver lowers DTR at every close whatever the device was set to.
+// device keeps it cleared after this process has ended, until the machine restarts. So its own
+// setting is remembered in the state folder, for this boot, where a dialer started later, after a
+// new login too, finds it and puts it back. An empty `own` forgets it. Windows remembers nothing:
+// its driver lowers DTR at every close whatever the device was set to.
 std::optional<bool> rememberedHangUp(const QString& device);
 void rememberHangUp(const QString& device, std::optional<bool> own);
 

@@ -2,13 +2,13 @@
 
 #ifndef Q_OS_WIN
 
+#include "error_reporting/state_folder.h"
 #include "modem_port/lock_file.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSerialPort>
-#include <QStandardPaths>
 
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -47,6 +47,10 @@ qint64 queuedOutput(QSerialPort& port) {
     return ::ioctl(int(port.handle()), TIOCOUTQ, &queued) == 0 ? queued : 0;
 }
 
+void discardOutput(QSerialPort& port, bool) {
+    port.clear(QSerialPort::Output);
+}
+
 bool hangsUpOnClose(QSerialPort& port) {
     termios settings{};
     return ::tcgetattr(int(port.handle()), &settings) == 0 && (settings.c_cflag & HUPCL);
@@ -55,11 +59,13 @@ bool hangsUpOnClose(QSerialPort& port) {
 namespace {
 
 QString memoryOf(const QString& device) {
-    // Asked once: without XDG_RUNTIME_DIR, Qt warns at every asking as it picks its own folder.
-    static const QString folder =
-        QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
-        QStringLiteral("/talvo-dialer/");
-    return folder + lock_file::deviceTag(device) + QStringLiteral(".hupcl");
+    return stateFolder() + u'/' + lock_file::deviceTag(device) + QStringLiteral(".hupcl");
+}
+
+// A device starts afresh with the machine, so a memory from an earlier boot means nothing.
+QByteArray bootId() {
+    QFile id(QStringLiteral("/proc/sys/kernel/random/boot_id"));
+    return id.open(QIODevice::ReadOnly) ? id.readAll().trimmed() : QByteArray();
 }
 
 } // namespace
@@ -67,7 +73,9 @@ QString memoryOf(const QString& device) {
 std::optional<bool> rememberedHangUp(const QString& device) {
     QFile memory(memoryOf(device));
     if (!memory.open(QIODevice::ReadOnly)) return std::nullopt;
-    return memory.readAll().trimmed() == "1";
+    const QList<QByteArray> fields = memory.readAll().split(' ');
+    if (fields.value(0) != bootId()) return std::nullopt;
+    return fields.value(1).trimmed() == "1";
 }
 
 void rememberHangUp(const QString& device, std::optional<bool> own) {
@@ -77,7 +85,7 @@ void rememberHangUp(const QString& device, std::optional<bool> own) {
         return;
     }
     if (QDir().mkpath(QFileInfo(memory).path()) && memory.open(QIODevice::WriteOnly))
-        memory.write(*own ? "1\n" : "0\n");
+        memory.write(bootId() + (*own ? " 1\n" : " 0\n"));
 }
 
 // The kernel lowers DTR at the last close of a tty while HUPCL is set, and QSerialPort puts back

@@ -36,6 +36,20 @@ qint64 queuedOutput(QSerialPort&) {
     return 0;
 }
 
+// The purge aborts a write under way, and QSerialPort 6.4 never takes an aborted write as ended:
+// it writes nothing more on that port. Closed and opened again, the port starts afresh, with its
+// settings and its lines as they were; the modem has been told to ignore DTR by then, since the
+// only write that lasts long enough is a long dial command.
+void discardOutput(QSerialPort& port, bool dtr) {
+    const bool writing = port.bytesToWrite() > 0;
+    port.clear(QSerialPort::Output);
+    if (!writing) return;
+    port.close();
+    if (!port.open(QIODevice::ReadWrite)) return;
+    port.setDataTerminalReady(dtr);
+    port.setRequestToSend(true);
+}
+
 // Windows' serial driver lowers DTR at every close of a COM port, whatever the program asks, so a
 // call that must outlive the close is kept by the modem (the dial tells it to ignore DTR).
 bool hangsUpOnClose(QSerialPort&) {

@@ -109,6 +109,8 @@ QByteArray SerialModemPort::readWaiting() {
 }
 
 void SerialModemPort::write(const QByteArray& bytes) {
+    // Inside a close the port reads closed already, so a lost device is not closed here: gone_
+    // still tells.
     if (deviceGone() || gone_) raise(err::PortNotOpen);
     serial_.write(bytes);
     // Hand the bytes to the driver now: the caller usually pauses next and expects them on the
@@ -128,15 +130,19 @@ void SerialModemPort::discardInput() {
     serial_.clear(QSerialPort::Input);
 }
 
+// A lost device's driver has nothing left to tell.
 qint64 SerialModemPort::unsentBytes() {
-    return serial_.isOpen() && !gone_
-               ? serial_.bytesToWrite() + serial_device::queuedOutput(serial_)
-               : 0;
+    if (!serial_.isOpen()) return 0;
+    return serial_.bytesToWrite() + (gone_ ? 0 : serial_device::queuedOutput(serial_));
 }
 
+// A close drops what is left with the port; a port that stays open must be able to write again.
 void SerialModemPort::discardOutput() {
     if (deviceGone()) raise(err::PortNotOpen);
-    serial_.clear(QSerialPort::Output);
+    if (portOpen())
+        serial_device::discardOutput(serial_, dtrEnable());
+    else
+        serial_.clear(QSerialPort::Output);
 }
 
 // A pseudo-terminal has no modem lines: QSerialPort reports UnsupportedOperationError there,
@@ -195,9 +201,10 @@ void SerialModemPort::takeFinishedReads() {
     }
 }
 
-// True once the device has vanished; the port is closed by then and reads as closed.
+// True once the device has vanished, or could not be opened again after a discard; the port is
+// closed by then and reads as closed.
 bool SerialModemPort::deviceGone() {
-    if (serial_.isOpen() && (gone_ || serial_device::hungUp(serial_))) {
+    if (!serial_.isOpen() || gone_ || serial_device::hungUp(serial_)) {
         gone_ = true;
         deviceLost();
     }

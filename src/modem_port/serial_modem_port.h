@@ -35,7 +35,7 @@ class SerialModemPort : public ModemPort {
     bool carrierDetect() override;
     QString deviceName() const override { return device_; }
 
-    QSerialPort& serialPort() { return serial_; }
+    QSerialPort& serialPort() { return serial_; } // for a test to stand in for the driver
 
   private:
     void onError(QSerialPort::SerialPortError error);

@@ -57,10 +57,10 @@ void rows(const QString& table) {
 // whole call through both.
 class SerialPortTest : public QObject {
     Q_OBJECT
-    QTemporaryDir runtimeDir_; // where a released device's own setting is remembered
+    QTemporaryDir stateDir_; // where a released device's own setting is remembered
 
   private slots:
-    void initTestCase() { qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir_.path())); }
+    void initTestCase() { qputenv("XDG_STATE_HOME", QFile::encodeName(stateDir_.path())); }
 
     void portNumberFromTheComBox_data() {
         rows("COM 1>1|COM 12>12|7>7|COM 03>3|COM 0>8002|COM 40000>8002|COMx>13|>13|COM 1x>13|"
@@ -105,9 +105,8 @@ class SerialPortTest : public QObject {
     }
 
     void openRefused_data() {
-        rows(
-            "missing>8002|/dev/null>8002|a file>8002|held elsewhere>8005|held, through a link>8005|"
-            "open here>8005|unreadable settings>380");
+        rows("missing>8002|/dev/null>8002|a file>8002|held, through a link>8005|open here>8005|"
+             "unreadable settings>380");
     }
     void openRefused() {
         QFETCH(QString, text);
@@ -166,7 +165,7 @@ class SerialPortTest : public QObject {
                  std::this_thread::sleep_for(std::chrono::milliseconds(60)))
                 if (taking) heard += line.read(4096).size();
         });
-        port->output(QString(80000, u'5'));
+        port->output("ATDT" + QString(80000, u'5'));
         QVERIFY2(heard < 15000, qPrintable(QString::number(heard)));
         QTRY_VERIFY_WITH_TIMEOUT(heard > 25000, 20'000);
         taking = false;
@@ -175,11 +174,10 @@ class SerialPortTest : public QObject {
         farEnd = {};
         const QByteArray rest = line.readAll();
         log.reset();
-        const QString dropped = QString(contentsOf(dir.filePath("KV.log")))
-                                    .section("dropped: ", 1)
-                                    .section('\n', 0, 0);
+        const QString dropped =
+            QString(contentsOf(dir.filePath("KV.log"))).section("dropped: ", 1).section('\n', 0, 0);
         QVERIFY2(dropped.size() > 10000 && dropped.count(u'5') == dropped.size() &&
-                     heard + rest.size() + dropped.size() <= 80000 && !rest.endsWith('\r'),
+                     heard + rest.size() + dropped.size() <= 80004 && !rest.endsWith('\r'),
                  qPrintable(QString("%1 %2 %3").arg(heard).arg(rest.size()).arg(dropped.size())));
     }
 
@@ -223,9 +221,8 @@ class SerialPortTest : public QObject {
     // setting, as it was before the program first released it, in this process or an earlier
     // one ("new": a port of a dialer started again).
     void closesLeaveDtrAsFound_data() {
-        rows("release>0|close>1|release open close>1|release open release open close>1|end>1|"
-             "release open end>1|release new open close>1|own off, close>0|"
-             "own off, release open close>0");
+        rows("release>0|close>1|release new open close>1|release open release open close>1|"
+             "end>1|release open end>1|own off, close>0|own off, release open close>0");
     }
     void closesLeaveDtrAsFound() {
         QFETCH(QString, text);
@@ -253,16 +250,22 @@ class SerialPortTest : public QObject {
     }
     void lockFiles() {
         QFETCH(QString, text);
+        if (!QFileInfo("/var/lock").isWritable()) QSKIP("/var/lock cannot be written here");
         sim::PtyLine line;
         const QString lock = "/var/lock/LCK.." + QString(line.slavePath()).mid(5).replace('/', '_');
         QProcess other;
+        const auto cleanUp = qScopeGuard([&] {
+            QFile::remove(lock);
+            other.kill();
+            other.waitForFinished();
+        });
         other.start("sleep", {text.contains("live") ? "30" : "0"});
         QVERIFY(other.waitForStarted());
         const QByteArray pid = QByteArray::number(other.processId());
         if (!text.contains("live")) QVERIFY(other.waitForFinished());
         QFile file(lock);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(text.contains("Qt")     ? pid + "\nminicom\nhost\n"
+        file.write(text.contains("Qt") ? pid + "\nminicom\n" + QSysInfo::machineHostName().toUtf8()
                    : text.startsWith("no") ? "\n"
                                            : pid.rightJustified(10, ' ') + '\n');
         file.close();
@@ -276,9 +279,6 @@ class SerialPortTest : public QObject {
             port->setPortOpen(false);
         }
         QCOMPARE(QFile::exists(lock), !text.contains("ended"));
-        QFile::remove(lock);
-        other.kill();
-        other.waitForFinished();
     }
 
     // Qt's reports about a device that is still there (Windows reports a write that a purge
