@@ -241,8 +241,9 @@ class SerialPortTest : public QObject {
         QTEST(int(bool(settingsOf(line).c_cflag & HUPCL)), "number");
     }
 
-    // Another program's lock file for the device, in the form minicom writes or in QLockFile's: a
-    // live process's refuses the open, an ended one's goes, one that names no process stays. While
+    // Another program's lock file for the device, an hour old, in the form minicom writes or in
+    // QLockFile's: a live process's refuses the open, an ended one's goes, one that names no
+    // process stays. While
     // the port is open its lock holds this process's ID as ten characters; the close removes it.
     void lockFiles_data() {
         rows("a live process's>8005|a live process's, Qt's form>8005|an ended process's>0|"
@@ -265,9 +266,12 @@ class SerialPortTest : public QObject {
         if (!text.contains("live")) QVERIFY(other.waitForFinished());
         QFile file(lock);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(text.contains("Qt") ? pid + "\nminicom\n" + QSysInfo::machineHostName().toUtf8()
+        file.write(text.contains("Qt")
+                       ? pid + "\nminicom\n" + QSysInfo::machineHostName().toUtf8() + "\n"
                    : text.startsWith("no") ? "\n"
                                            : pid.rightJustified(10, ' ') + '\n');
+        file.flush();
+        file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFile::FileModificationTime);
         file.close();
         const auto port = portOn(line.slavePath(), false);
         QTEST(errorOf([&] { port->setPortOpen(true); }), "number");
